@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing wydrukid95 needs, from Debian's or Ubuntu's
+# packages. Runs apt only for what is missing; needs root (or sudo) only then.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang clang-format
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libcups2-dev libcairo2-dev libfontconfig-dev libfreetype-dev
+  cups cups-client cups-filters cups-bsd
+  fonts-liberation fonts-dejavu-core poppler-utils
+)
+if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
+  packages+=(mingw-w64 wine64)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,29 @@
+// The profile: a win.ini-style file that stands for the Windows profile and for the few
+// Linux-only settings of this layer (drive letters, launchers, printers, display driver).
+//
+// Location: $WYDRUKI_INI, else $XDG_CONFIG_HOME/wydrukid95/win.ini, else
+// ~/.config/wydrukid95/win.ini. Sections and keys match without regard to letter case.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace wydruki::platform {
+
+// The path of the profile file in force now (the environment is read on each call).
+std::string ProfilePath();
+
+// The value of `key` in `section`, with the blanks around it removed; nullopt when the file,
+// the section or the key is missing. The first occurrence wins, as on Windows.
+std::optional<std::string> ProfileValue(std::string_view section, std::string_view key);
+
+// Every key=value pair of `section`, in file order (empty when absent).
+std::vector<std::pair<std::string, std::string>> ProfileSection(std::string_view section);
+
+// The user's home directory ($HOME, else the password database).
+std::string HomeDirectory();
+
+}  // namespace wydruki::platform

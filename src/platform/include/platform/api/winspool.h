@@ -1,0 +1,5 @@
+// winspool.drv: the subset the program calls.
+#pragma once
+
+#include "platform/api/types.h"
+#include "platform/api/gdi.h"
