@@ -49,9 +49,8 @@ ParsedProfile Parse(std::istream& in) {
     if (text.empty() || text.front() == ';' || text.front() == '#') continue;
     if (text.front() == '[') {
       const auto close = text.find(']');
-      const std::string name(Trim(text.substr(1, close == std::string_view::npos
-                                                     ? std::string_view::npos
-                                                     : close - 1)));
+      const std::string name(Trim(
+          text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
       current = nullptr;
       for (auto& section : profile.sections) {
         if (EqualsIgnoreCase(section.name, name)) current = &section;

@@ -1,0 +1,130 @@
+// "pdf-file": each document becomes one PDF file in the printer's port directory. The file is
+// written under a hidden temporary name and renamed when complete, so a half-written
+// document never appears.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "common/printer_backend.h"
+#include "platform/api/kernel.h"
+#include "winspool/pdf_file_output.h"
+
+namespace wydruki::platform {
+namespace {
+
+DWORD ErrorFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
+}
+
+class PdfFileOutput final : public DocumentOutput {
+ public:
+  PdfFileOutput(int fd, std::string temp_path, std::string directory, std::string stem)
+      : fd_(fd),
+        temp_path_(std::move(temp_path)),
+        directory_(std::move(directory)),
+        stem_(std::move(stem)) {}
+  ~PdfFileOutput() override { Abort(); }
+
+  bool Write(const unsigned char* data, std::size_t size) override {
+    while (fd_ >= 0 && size > 0) {
+      const ssize_t written = ::write(fd_, data, size);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return fd_ >= 0;
+  }
+
+  bool Finish() override {
+    if (fd_ < 0) return false;
+    const bool flushed = ::fsync(fd_) == 0 || errno == EINVAL;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!flushed || !closed) {
+      SetLastError(ErrorFromErrno(errno));
+      ::unlink(temp_path_.c_str());
+      return false;
+    }
+    // Never overwrite an earlier print-out: the first free "<stem>.pdf", "<stem>-2.pdf", ...
+    for (int n = 1; n < 10000; ++n) {
+      std::string name =
+          directory_ + "/" + stem_ + (n == 1 ? "" : "-" + std::to_string(n)) + ".pdf";
+      if (::link(temp_path_.c_str(), name.c_str()) == 0) {
+        ::unlink(temp_path_.c_str());
+        final_path_ = name;
+        return true;
+      }
+      if (errno != EEXIST) break;
+    }
+    SetLastError(ErrorFromErrno(errno));
+    ::unlink(temp_path_.c_str());
+    return false;
+  }
+
+  void Abort() override {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(temp_path_.c_str());
+  }
+
+ private:
+  int fd_;
+  std::string temp_path_;
+  std::string directory_;
+  std::string stem_;
+  std::string final_path_;
+};
+
+}  // namespace
+
+std::string PdfFileStem(const std::string& document_name) {
+  // The last component of the document name (a print job is named after its file), with
+  // characters that are awkward in file names replaced.
+  std::string base = document_name;
+  if (const auto slash = base.find_last_of("\\/:"); slash != std::string::npos)
+    base = base.substr(slash + 1);
+  std::string stem;
+  for (const char c : base) {
+    const auto byte = static_cast<unsigned char>(c);
+    stem += (byte < 32 || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+                ? '_'
+                : c;
+  }
+  if (stem.empty() || stem == "." || stem == "..") stem = "document";
+  return stem;
+}
+
+std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
+                                                  const std::string& document_name) {
+  std::string temp = directory + "/.wydrukid95-XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return nullptr;
+  }
+  return std::make_unique<PdfFileOutput>(fd, temp, directory, PdfFileStem(document_name));
+}
+
+}  // namespace wydruki::platform

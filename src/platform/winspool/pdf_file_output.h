@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/printer_backend.h"
+
+namespace wydruki::platform {
+
+// The output of one document into `directory`: "<stem>.pdf", or "<stem>-N.pdf" when taken.
+std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
+                                                  const std::string& document_name);
+
+// The file name stem for a document: the last component of its name, made safe.
+std::string PdfFileStem(const std::string& document_name);
+
+}  // namespace wydruki::platform
