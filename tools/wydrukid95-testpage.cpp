@@ -25,8 +25,8 @@ DefaultDevice ReadDefaultDevice() {
   d.device = text.substr(0, first);
   if (first != std::string::npos) {
     const auto second = text.find(',', first + 1);
-    d.driver = text.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                    : second - first - 1);
+    d.driver = text.substr(first + 1,
+                           second == std::string::npos ? std::string::npos : second - first - 1);
     if (second != std::string::npos) d.port = text.substr(second + 1);
   }
   return d;
@@ -70,8 +70,7 @@ int main() {
     std::fprintf(stderr, "wydrukid95-testpage: no default printer is configured\n");
     return 1;
   }
-  HDC dc = CreateDCA(printer.driver.c_str(), printer.device.c_str(), printer.port.c_str(),
-                     nullptr);
+  HDC dc = CreateDCA(printer.driver.c_str(), printer.device.c_str(), printer.port.c_str(), nullptr);
   if (dc == nullptr) {
     std::fprintf(stderr, "wydrukid95-testpage: printer \"%s\" cannot be opened (error %lu)\n",
                  printer.device.c_str(), static_cast<unsigned long>(GetLastError()));
@@ -95,14 +94,19 @@ int main() {
   HFONT body = MakeFont("Courier New", 10 * point, FW_NORMAL);
   page.Line(title, "wydrukid95 - strona testowa");
   page.Skip(6 * point);
-  page.Line(body, "Drukarka: " + printer.device + " (" + printer.driver + ", " + printer.port + ")");
+  page.Line(body,
+            "Drukarka: " + printer.device + " (" + printer.driver + ", " + printer.port + ")");
   const struct {
     const char* name;
     int index;
-  } caps[] = {{"HORZRES", HORZRES},         {"VERTRES", VERTRES},
-              {"LOGPIXELSX", LOGPIXELSX},   {"LOGPIXELSY", LOGPIXELSY},
-              {"PHYSICALWIDTH", PHYSICALWIDTH}, {"PHYSICALHEIGHT", PHYSICALHEIGHT},
-              {"PHYSICALOFFSETX", PHYSICALOFFSETX}, {"PHYSICALOFFSETY", PHYSICALOFFSETY}};
+  } caps[] = {{"HORZRES", HORZRES},
+              {"VERTRES", VERTRES},
+              {"LOGPIXELSX", LOGPIXELSX},
+              {"LOGPIXELSY", LOGPIXELSY},
+              {"PHYSICALWIDTH", PHYSICALWIDTH},
+              {"PHYSICALHEIGHT", PHYSICALHEIGHT},
+              {"PHYSICALOFFSETX", PHYSICALOFFSETX},
+              {"PHYSICALOFFSETY", PHYSICALOFFSETY}};
   for (const auto& cap : caps) {
     char text[80];
     std::snprintf(text, sizeof text, "%-16s %d", cap.name, GetDeviceCaps(dc, cap.index));

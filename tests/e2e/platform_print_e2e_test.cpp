@@ -24,7 +24,8 @@ std::pair<int, std::string> Run(const std::string& command) {
   if (pipe == nullptr) return {-1, output};
   std::array<char, 4096> buffer{};
   size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    output.append(buffer.data(), n);
   const int status = ::pclose(pipe);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }

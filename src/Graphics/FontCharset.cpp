@@ -1,0 +1,35 @@
+#include "Graphics/FontCharset.h"
+
+#include <array>
+#include <utility>
+
+namespace wydruki::graphics {
+
+std::optional<TFontCharset> CharsetFromName(std::string_view name) {
+  static constexpr std::array<std::pair<std::string_view, TFontCharset>, 18> kNames = {{
+      {"ANSI_CHARSET", 0},
+      {"DEFAULT_CHARSET", 1},
+      {"SYMBOL_CHARSET", 2},
+      {"MAC_CHARSET", 77},
+      {"SHIFTJIS_CHARSET", 128},
+      {"HANGEUL_CHARSET", 129},
+      {"JOHAB_CHARSET", 130},
+      {"GB2312_CHARSET", 134},
+      {"CHINESEBIG5_CHARSET", 136},
+      {"GREEK_CHARSET", 161},
+      {"TURKISH_CHARSET", 162},
+      {"HEBREW_CHARSET", 177},
+      {"ARABIC_CHARSET", 178},
+      {"BALTIC_CHARSET", 186},
+      {"RUSSIAN_CHARSET", 204},
+      {"THAI_CHARSET", 222},
+      {"EASTEUROPE_CHARSET", 238},
+      {"OEM_CHARSET", 255},
+  }};
+  for (const auto& [known, value] : kNames) {
+    if (known == name) return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace wydruki::graphics
