@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "Graphics/CriticalSection.h"
 #include "Graphics/Descriptions.h"
@@ -115,6 +116,23 @@ class TResourceManager {
       if (entry->handle != nullptr) ++handles_made_;
     }
     return entry->handle;
+  }
+
+  // Deletes the system object of every entry whose description `matches`, so that the next
+  // request makes it afresh.
+  template <typename Predicate>
+  void DropHandlesIf(Predicate matches) {
+    std::vector<HGDIOBJ> dropped;
+    {
+      CriticalSection::Guard guard(&lock_);
+      for (Entry* entry = head_; entry != nullptr; entry = entry->next) {
+        if (entry->handle != nullptr && matches(entry->description)) {
+          dropped.push_back(entry->handle);
+          entry->handle = nullptr;
+        }
+      }
+    }
+    for (HGDIOBJ handle : dropped) DeleteObject(handle);
   }
 
   CriticalSection& Lock() { return lock_; }
