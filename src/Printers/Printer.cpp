@@ -1,0 +1,366 @@
+#include "Printers/Printer.h"
+
+#include <cstring>
+
+#include "Graphics/GraphicsStartUp.h"
+
+namespace wydruki::printers {
+namespace {
+
+constexpr const char* kPrintingInProgress = "Printing in progress";
+constexpr const char* kNotPrinting = "Printer is not currently printing";
+
+std::string OnPort(const std::string& device, const std::string& port) {
+  return device + " on " + port;
+}
+
+bool RunningOnNt() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const BOOL known = GetVersionExA(&version);
+#pragma GCC diagnostic pop
+  return known && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+void DispatchWaitingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Put back for the main loop, which ends the program when the job is done.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+std::function<void()>& MessagePump() {
+  static std::function<void()> pump = DispatchWaitingMessages;
+  return pump;
+}
+
+std::unique_ptr<TPrinter>& PrinterSlot() {
+  // The drawing tools' caches are set up first, so they outlive the printer's canvas.
+  graphics::FontCache();
+  graphics::PenCache();
+  graphics::BrushCache();
+  graphics::LiveCanvases::Count();
+  static std::unique_ptr<TPrinter> printer;
+  return printer;
+}
+
+}  // namespace
+
+bool TPrinterDevice::SameDevice(const std::string&, const std::string& device,
+                                const std::string& port) const {
+  return DeviceName == device && PortName == port;
+}
+
+char* NextCommaField(char*& cursor) {
+  if (cursor == nullptr) return nullptr;
+  while (*cursor == ' ') ++cursor;
+  char* field = cursor;
+  while (*cursor != '\0' && *cursor != ',') ++cursor;
+  if (*cursor == ',') {
+    *cursor = '\0';
+    ++cursor;
+  }
+  return field;
+}
+
+void SetPrinterMessagePump(std::function<void()> pump) {
+  MessagePump() = pump ? std::move(pump) : std::function<void()>(DispatchWaitingMessages);
+}
+
+BOOL CALLBACK PrintAbortCallback(HDC, int) {
+  MessagePump()();
+  return ActivePrinter().IsCancelled() ? FALSE : TRUE;
+}
+
+TPrinter& ActivePrinter() {
+  auto& slot = PrinterSlot();
+  if (!slot) slot = std::make_unique<TPrinter>();
+  return *slot;
+}
+
+void FreeActivePrinter() { PrinterSlot().reset(); }
+
+// ---- TPrinter
+
+TPrinter::TPrinter() = default;
+
+TPrinter::~TPrinter() {
+  // Nothing may escape a destructor; the object is going away whatever the printer says.
+  try {
+    if (printing_) FinishDocument();
+    SetHandleState(HandleState::NoHandle);
+  } catch (const Exception&) {
+  }
+  list_.reset();
+  canvas_.reset();
+  if (device_context_ != nullptr) DeleteDC(device_context_);
+  ReleaseDeviceMode();
+  if (spooler_handle_ != nullptr) ClosePrinter(spooler_handle_);
+}
+
+void TPrinter::ReleaseDeviceMode() {
+  if (device_mode_block_ != nullptr) {
+    GlobalUnlock(device_mode_block_);
+    GlobalFree(device_mode_block_);
+  }
+  device_mode_block_ = nullptr;
+  device_mode_view_ = nullptr;
+}
+
+std::vector<PrinterListEntry>& TPrinter::PrinterList() {
+  if (!list_) BuildPrinterList();
+  return *list_;
+}
+
+void TPrinter::BuildPrinterList() {
+  // Built aside and stored whole: an error half-way leaves no list, and the next call tries again.
+  auto list = std::make_unique<std::vector<PrinterListEntry>>();
+  const bool nt = RunningOnNt();
+  const DWORD flags = nt ? (PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS) : PRINTER_ENUM_LOCAL;
+  const DWORD level = nt ? 4 : 5;
+  DWORD needed = 0;
+  DWORD returned = 0;
+  EnumPrintersA(flags, nullptr, level, nullptr, 0, &needed, &returned);
+  if (needed > 0) {
+    std::vector<BYTE> buffer(needed);
+    if (EnumPrintersA(flags, nullptr, level, buffer.data(), needed, &needed, &returned)) {
+      for (DWORD i = 0; i < returned; ++i) {
+        if (level == 4) {
+          const auto* info = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data()) + i;
+          const std::string name = info->pPrinterName != nullptr ? info->pPrinterName : "";
+          list->push_back({name, std::make_unique<TPrinterDevice>("", name, "")});
+        } else {
+          const auto* info = reinterpret_cast<const PRINTER_INFO_5A*>(buffer.data()) + i;
+          const std::string name = info->pPrinterName != nullptr ? info->pPrinterName : "";
+          if (info->pPortName == nullptr) continue;
+          std::string ports = info->pPortName;
+          char* cursor = ports.data();
+          for (;;) {
+            const char* port = NextCommaField(cursor);
+            if (port == nullptr || *port == '\0') break;
+            list->push_back({OnPort(name, port), std::make_unique<TPrinterDevice>("", name, port)});
+          }
+        }
+      }
+    }
+  }
+  list_ = std::move(list);
+}
+
+void TPrinter::SelectDefaultPrinter() {
+  char line[80] = {};
+  GetProfileStringA("windows", "device", "", line, sizeof line - 1);
+  char* cursor = line;
+  const std::string device = NextCommaField(cursor);
+  auto& list = PrinterList();
+  for (const auto& entry : list) {
+    if (entry.device->DeviceName == device) {
+      // Copies: selecting may append to the list.
+      const TPrinterDevice chosen = *entry.device;
+      SelectDevice(chosen.DeviceName, chosen.DriverName, chosen.PortName, nullptr);
+      return;
+    }
+  }
+  throw EPrinter("There is no default printer currently selected");
+}
+
+int TPrinter::SelectedIndex() {
+  if (selected_index_ == -1) SelectDefaultPrinter();
+  return selected_index_;
+}
+
+void TPrinter::SetSelectedIndex(int index) {
+  if (printing_) throw EPrinter(kPrintingInProgress);
+  if (index == -1) {
+    SelectDefaultPrinter();
+    selected_index_ = -1;
+    return;
+  }
+  SelectedIndex();
+  auto& list = PrinterList();
+  if (index < 0 || index >= static_cast<int>(list.size()))
+    throw EPrinter("Printer index out of range");
+  // The printer chosen by index gets its own device mode, not the one of the printer before it.
+  const TPrinterDevice chosen = *list[static_cast<std::size_t>(index)].device;
+  SelectDevice(chosen.DeviceName, chosen.DriverName, chosen.PortName, nullptr);
+  selected_index_ = index;
+  SetHandleState(HandleState::NoHandle);
+}
+
+void TPrinter::SelectDevice(const std::string& device, const std::string& driver,
+                            const std::string& port, HGLOBAL device_mode) {
+  if (printing_) throw EPrinter(kPrintingInProgress);
+  if (device_mode != device_mode_block_) {
+    ReleaseDeviceMode();
+    device_mode_block_ = device_mode;
+    if (device_mode_block_ != nullptr)
+      device_mode_view_ = static_cast<DEVMODEA*>(GlobalLock(device_mode_block_));
+  }
+  if (spooler_handle_ != nullptr) {
+    ClosePrinter(spooler_handle_);
+    spooler_handle_ = nullptr;
+  }
+  SetHandleState(HandleState::NoHandle);
+
+  auto& list = PrinterList();
+  int index = -1;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].device->SameDevice(driver, device, port)) {
+      index = static_cast<int>(i);
+      break;
+    }
+  }
+  if (index == -1) {
+    list.push_back({OnPort(device, port), std::make_unique<TPrinterDevice>(driver, device, port)});
+    index = static_cast<int>(list.size()) - 1;
+  }
+  selected_index_ = index;
+
+  std::string name = device;
+  HANDLE opened = nullptr;
+  if (!OpenPrinterA(name.data(), &opened, nullptr)) return;
+  spooler_handle_ = opened;
+  if (device_mode_block_ != nullptr) return;
+  const LONG size = DocumentPropertiesA(nullptr, spooler_handle_, name.data(), nullptr, nullptr, 0);
+  if (size <= 0) return;  // the driver has no device mode to give
+  device_mode_block_ = GlobalAlloc(GHND, static_cast<SIZE_T>(size));
+  if (device_mode_block_ == nullptr) return;
+  device_mode_view_ = static_cast<DEVMODEA*>(GlobalLock(device_mode_block_));
+  if (device_mode_view_ == nullptr ||
+      DocumentPropertiesA(nullptr, spooler_handle_, name.data(), device_mode_view_, nullptr,
+                          DM_OUT_BUFFER) < 0)
+    ReleaseDeviceMode();
+}
+
+void TPrinter::SetHandleState(HandleState target) {
+  if (target == state_) return;
+  if (target == HandleState::NoHandle) {
+    if (printing_) throw EPrinter(kPrintingInProgress);
+    if (canvas_) canvas_->SetDeviceHandle(nullptr);
+    if (device_context_ != nullptr) DeleteDC(device_context_);
+    device_context_ = nullptr;
+    state_ = target;
+    return;
+  }
+  if (target == HandleState::InformationHandle && state_ == HandleState::DrawingHandle) return;
+  if (target == HandleState::DrawingHandle) {
+    if (canvas_) canvas_->SetDeviceHandle(nullptr);
+    if (device_context_ != nullptr) DeleteDC(device_context_);
+    device_context_ = nullptr;
+  }
+  const auto& entry = *PrinterList()[static_cast<std::size_t>(SelectedIndex())].device;
+  const HDC made = target == HandleState::InformationHandle
+                       ? CreateICA(entry.DriverName.c_str(), entry.DeviceName.c_str(),
+                                   entry.PortName.c_str(), device_mode_view_)
+                       : CreateDCA(entry.DriverName.c_str(), entry.DeviceName.c_str(),
+                                   entry.PortName.c_str(), device_mode_view_);
+  if (made == nullptr) {
+    // No context is held now; the next operation that needs one tries again.
+    if (state_ != HandleState::NoHandle && device_context_ == nullptr)
+      state_ = HandleState::NoHandle;
+    throw EPrinter("Printer selected is not valid");
+  }
+  device_context_ = made;
+  if (canvas_) canvas_->SetDeviceHandle(device_context_);
+  state_ = target;
+}
+
+TPrinterCanvas& TPrinter::PrintCanvas() {
+  if (!canvas_) canvas_ = std::make_unique<TPrinterCanvas>(*this);
+  return *canvas_;
+}
+
+void TPrinter::StartDocument() {
+  if (printing_) throw EPrinter(kPrintingInProgress);
+  SetHandleState(HandleState::DrawingHandle);
+  PrintCanvas().ReleaseSelections();
+  PrintCanvas().MatchFontToDevice();
+  printing_ = true;
+  cancelled_ = false;
+  current_page_ = 1;
+  DOCINFOA info;
+  std::memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  char name[32] = {};
+  std::strncpy(name, DocumentTitle.c_str(), 31);
+  info.lpszDocName = name;
+  SetAbortProc(device_context_, PrintAbortCallback);
+  StartDocA(device_context_, &info);
+  StartPage(device_context_);
+}
+
+void TPrinter::NextPage() {
+  if (!printing_) throw EPrinter(kNotPrinting);
+  EndPage(device_context_);
+  StartPage(device_context_);
+  ++current_page_;
+  PrintCanvas().ReleaseSelections();
+}
+
+void TPrinter::FinishDocument() {
+  if (!printing_) throw EPrinter(kNotPrinting);
+  EndPage(device_context_);
+  if (!cancelled_) EndDoc(device_context_);
+  printing_ = false;
+  cancelled_ = false;
+  current_page_ = 0;
+}
+
+void TPrinter::CancelDocument() {
+  if (!printing_) throw EPrinter(kNotPrinting);
+  AbortDoc(PrintCanvas().DeviceHandle());
+  cancelled_ = true;
+  FinishDocument();
+}
+
+void TPrinter::SetPageOrientation(TPrinterOrientation orientation) {
+  if (printing_) throw EPrinter(kPrintingInProgress);
+  SelectedIndex();
+  if (device_mode_block_ == nullptr || device_mode_view_ == nullptr)
+    throw EPrinter("Operation not supported on selected printer");
+  SetHandleState(HandleState::NoHandle);
+  device_mode_view_->dmOrientation = static_cast<short>(
+      orientation == TPrinterOrientation::poPortrait ? DMORIENT_PORTRAIT : DMORIENT_LANDSCAPE);
+}
+
+int TPrinter::PrintableWidth() {
+  SetHandleState(HandleState::InformationHandle);
+  return GetDeviceCaps(device_context_, HORZRES);
+}
+
+int TPrinter::PrintableHeight() {
+  SetHandleState(HandleState::InformationHandle);
+  return GetDeviceCaps(device_context_, VERTRES);
+}
+
+// ---- TPrinterCanvas
+
+void TPrinterCanvas::MatchFontToDevice() {
+  const int resolution = GetDeviceCaps(OwnerPrinter.DeviceContext(), LOGPIXELSY);
+  if (resolution <= 0 || resolution == Font().Resolution()) return;
+  const int points = Font().Size();
+  Font().SetResolution(resolution);
+  Font().SetSize(points);
+}
+
+void TPrinterCanvas::AcquireHandle() {
+  OwnerPrinter.SetHandleState(TPrinter::HandleState::InformationHandle);
+  MatchFontToDevice();
+  SetDeviceHandle(OwnerPrinter.DeviceContext());
+}
+
+void TPrinterCanvas::BeforeDrawing() {
+  if (!OwnerPrinter.IsPrinting()) throw EPrinter(kNotPrinting);
+  TCanvas::BeforeDrawing();
+  MatchFontToDevice();
+}
+
+}  // namespace wydruki::printers
