@@ -1,0 +1,63 @@
+#include "pp2/TextLines.h"
+
+namespace wydruki::pp2 {
+namespace {
+
+constexpr unsigned char kCarriageReturn = 0x0D;
+constexpr unsigned char kLineFeed = 0x0A;
+constexpr unsigned char kEndOfFile = 0x1A;  // Ctrl-Z
+
+}  // namespace
+
+TextLineReader::TextLineReader(const std::string& path) : path_(path) {
+  file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TextLineReader::~TextLineReader() { Close(); }
+
+void TextLineReader::Close() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+}
+
+std::uint64_t TextLineReader::Size() const {
+  if (file_ == INVALID_HANDLE_VALUE) return 0;
+  DWORD high = 0;
+  const DWORD low = GetFileSize(file_, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool TextLineReader::Fill() {
+  if (position_ < length_) return true;
+  if (exhausted_ || file_ == INVALID_HANDLE_VALUE) return false;
+  DWORD read = 0;
+  if (!ReadFile(file_, buffer_, kBufferSize, &read, nullptr))
+    throw EInOutError("Read error on file " + path_);
+  position_ = 0;
+  length_ = read;
+  fetched_ += read;
+  if (read == 0) exhausted_ = true;
+  return read > 0;
+}
+
+bool TextLineReader::AtEnd() { return !Fill() || buffer_[position_] == kEndOfFile; }
+
+std::string TextLineReader::ReadLine() {
+  std::string line;
+  while (Fill()) {
+    const unsigned char c = buffer_[position_];
+    // Ctrl-Z is never consumed, so every later read sees the end of the file.
+    if (c == kEndOfFile) break;
+    ++position_;
+    if (c == kCarriageReturn) {
+      if (Fill() && buffer_[position_] == kLineFeed) ++position_;
+      break;
+    }
+    line.push_back(static_cast<char>(c));
+  }
+  return line;
+}
+
+}  // namespace wydruki::pp2

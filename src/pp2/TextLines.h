@@ -1,0 +1,56 @@
+// Reading the text files the agent takes from outside (job signals, print-outs, "font.def")
+// line by line, as the companion writes them: a line ends at CR or CR LF, a bare LF stays in
+// the line, Ctrl-Z is the physical end of the file, and lines have no length limit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Graphics/Exceptions.h"
+#include "platform/winapi.h"
+
+namespace wydruki::pp2 {
+
+// Reading a file that was opened failed half-way.
+class EInOutError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TextLineReader {
+ public:
+  // Opens `path` for reading, sharing it with other readers. Not open() when that fails, for
+  // example while another program still holds the file open for writing.
+  explicit TextLineReader(const std::string& path);
+  ~TextLineReader();
+  TextLineReader(const TextLineReader&) = delete;
+  TextLineReader& operator=(const TextLineReader&) = delete;
+
+  bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+  // No byte left, or the next byte is Ctrl-Z.
+  bool AtEnd();
+  // The next line without its end; an empty line past the end. Throws EInOutError when the
+  // file cannot be read.
+  std::string ReadLine();
+  // Bytes fetched from the file so far (whole buffers, so ahead of the lines read).
+  std::uint64_t BytesFetched() const { return fetched_; }
+  // The file's length in bytes.
+  std::uint64_t Size() const;
+  void Close();
+
+  static constexpr std::size_t kBufferSize = 128;
+
+ private:
+  // Makes a byte available when the buffer is used up; false at the end of the data.
+  bool Fill();
+
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  std::string path_;
+  unsigned char buffer_[kBufferSize] = {};
+  std::size_t position_ = 0;
+  std::size_t length_ = 0;
+  std::uint64_t fetched_ = 0;
+  bool exhausted_ = false;
+};
+
+}  // namespace wydruki::pp2
