@@ -14,7 +14,7 @@ namespace wydruki::pp1 {
 std::optional<std::int32_t> ParseJobInteger(std::string_view text);
 
 struct JobSignal {
-  std::string file_name;                  // empty when the signal could not be read
+  std::string file_name;                       // empty when the signal could not be read
   std::optional<std::int32_t> lines_per_page;  // line 2 plus one, when valid
 };
 
