@@ -1,0 +1,160 @@
+#include "pp2/FontSettings.h"
+
+#include <cstring>
+
+#include "pp2/TextLines.h"
+
+namespace wydruki::pp2 {
+
+LOGFONTA PrintLogFont{};
+std::int32_t HeightPercent = 0;
+std::int32_t ChosenWeight = 0;
+bool UseStandardFonts = false;
+
+namespace {
+
+constexpr long double kPercent = 0.01L;
+constexpr std::int32_t kPrintLogFontSize = 28;
+constexpr BYTE kProofQuality = 2;
+constexpr BYTE kEastEuropeCharset = 238;
+
+// A signed whole number as a settings line holds it: optional sign, decimal digits or "$" and
+// hexadecimal digits. nullopt when the text is not such a number.
+std::optional<std::int32_t> ParseSettingsNumber(const std::string& token) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+  int base = 10;
+  if (i < token.size() && token[i] == '$') {
+    base = 16;
+    ++i;
+  }
+  if (i == token.size()) return std::nullopt;
+  std::int64_t value = 0;
+  for (; i < token.size(); ++i) {
+    const char c = token[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) return std::nullopt;
+    value = value * base + digit;
+    if (value > 0x80000000LL) return std::nullopt;
+  }
+  value = negative ? -value : value;
+  if (value > 0x7FFFFFFFLL) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+// The number at the start of a settings line: blanks skipped, the token up to the next blank
+// (at most 32 characters). A line of blanks holds no number; the next line is not searched,
+// so one empty field cannot shift the values of the lines after it.
+std::optional<std::int32_t> NumberOfLine(const std::string& line) {
+  std::size_t first = 0;
+  while (first < line.size() && static_cast<unsigned char>(line[first]) <= 32) ++first;
+  std::size_t last = first;
+  while (last < line.size() && static_cast<unsigned char>(line[last]) > 32 && last - first < 32)
+    ++last;
+  if (first == last) return std::nullopt;
+  return ParseSettingsNumber(line.substr(first, last - first));
+}
+
+bool WriteAll(HANDLE file, const std::string& text) {
+  DWORD written = 0;
+  return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+}  // namespace
+
+std::string DirectoryOfProgram(const std::string& program_path) {
+  for (std::size_t i = program_path.size(); i >= 3; --i) {
+    if (program_path[i - 1] == '\\') return program_path.substr(0, i);
+  }
+  return program_path.substr(0, 2);
+}
+
+std::string ProgramDirectory() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return DirectoryOfProgram(std::string(path, length));
+}
+
+std::string FontSettingsPath() { return ProgramDirectory() + "font.def"; }
+
+void LoadFontSettings(FontChoice* dialog) { LoadFontSettingsFrom(FontSettingsPath(), dialog); }
+
+void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog) {
+  UseStandardFonts = false;
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(path.c_str(), &found);
+  const bool exists =
+      search != INVALID_HANDLE_VALUE && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  if (!exists) {
+    if (dialog != nullptr) {
+      dialog->face = kDefaultFace;
+      dialog->height_text = kDefaultHeightText;
+      dialog->weight_index = kDefaultWeightIndex;
+    }
+    return;
+  }
+  try {
+    TextLineReader reader(path);
+    if (!reader.IsOpen()) return;  // in use or unreadable: the values stay as they were
+    const std::string face = reader.ReadLine();
+    if (dialog != nullptr && !face.empty()) dialog->face = face;
+    const auto height = NumberOfLine(reader.ReadLine());
+    if (dialog != nullptr && height) dialog->height_text = std::to_string(*height);
+    const auto weight = NumberOfLine(reader.ReadLine());
+    if (dialog != nullptr && weight) dialog->weight_index = *weight;
+    // A file without its fourth line has no switch to set: it stays clear.
+    if (!reader.AtEnd()) UseStandardFonts = reader.ReadLine() != "FALSE";
+  } catch (const EInOutError&) {
+    // A file that cannot be read is like one that is missing its lines.
+  }
+}
+
+bool SaveFontSettings(const FontChoice& dialog) {
+  return SaveFontSettingsTo(FontSettingsPath(), dialog);
+}
+
+bool SaveFontSettingsTo(const std::string& path, const FontChoice& dialog) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::string text = dialog.face + "\r\n" + dialog.height_text + "\r\n" +
+                           std::to_string(dialog.weight_index) + "\r\n" +
+                           (UseStandardFonts ? "TRUE" : "FALSE") + "\r\n";
+  const bool written = WriteAll(file, text);
+  return CloseHandle(file) && written;
+}
+
+std::int32_t WeightForIndex(std::int32_t index) {
+  static constexpr std::int32_t kWeights[] = {400, 500, 600, 700, 800};
+  return index >= 0 && index <= 4 ? kWeights[index] : 0;
+}
+
+void BuildPrintLogFont(const std::string& face, const std::string& height_text,
+                       std::int32_t weight_index) {
+  std::memset(&PrintLogFont, 0, sizeof PrintLogFont);
+  std::size_t i = 0;
+  while (i < height_text.size() && height_text[i] == ' ') ++i;
+  std::int64_t percent = 0;
+  for (; i < height_text.size() && height_text[i] >= '0' && height_text[i] <= '9'; ++i) {
+    percent = percent * 10 + (height_text[i] - '0');
+    if (percent > 0x7FFFFFFF) percent = 0x7FFFFFFF;
+  }
+  HeightPercent = static_cast<std::int32_t>(percent);
+  const long double height = static_cast<long double>(HeightPercent) * kPercent *
+                             static_cast<long double>(kPrintLogFontSize);
+  PrintLogFont.lfHeight = static_cast<LONG>(height);  // toward zero
+  PrintLogFont.lfWidth = kPrintLogFontSize;
+  PrintLogFont.lfWeight = WeightForIndex(weight_index);
+  ChosenWeight = PrintLogFont.lfWeight;
+  PrintLogFont.lfCharSet = kEastEuropeCharset;
+  PrintLogFont.lfQuality = kProofQuality;
+  std::strncpy(PrintLogFont.lfFaceName, face.c_str(), sizeof PrintLogFont.lfFaceName - 1);
+}
+
+}  // namespace wydruki::pp2
