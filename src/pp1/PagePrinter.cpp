@@ -1,0 +1,266 @@
+#include "pp1/PagePrinter.h"
+
+#include <algorithm>
+
+#include "pp2/FontSettings.h"
+
+namespace wydruki::pp1 {
+namespace {
+
+using graphics::fsBold;
+using graphics::TFontStyles;
+
+constexpr unsigned char kFormFeed = 0x0C;
+constexpr unsigned char kEscape = 0x1B;
+constexpr std::int32_t kBoldWeight = 800;
+constexpr BYTE kEastEuropeCharset = 238;
+// A font whose width does not follow its size (a broken face) must not keep the size search
+// going for ever: no character printer has more than this many points to a column.
+constexpr std::int32_t kLargestFittedSize = 4000;
+
+constexpr const char* kHeight80Sample = "8DSDSSAD ";
+constexpr const char* kHeightSample = "8ADSDSAD";
+
+}  // namespace
+
+PagePrinter::PagePrinter(printers::TPrinter& printer, std::function<void()> drain,
+                         const bool& cancel_requested)
+    : printer_(printer), drain_(std::move(drain)), cancel_requested_(cancel_requested) {}
+
+void PagePrinter::ResetRenderingState() {
+  pitch_ = PitchMode::Normal;
+  wide_on_ = false;
+  elite_latch_ = false;
+  job_spacing_on_ = false;
+}
+
+std::int32_t PagePrinter::FitFontSize(std::int32_t columns) {
+  auto& canvas = printer_.PrintCanvas();
+  const std::int32_t k = std::clamp(columns, 1, 250);
+  const std::string sample(static_cast<std::size_t>(k), 'D');
+  canvas.Font().SetStyle(TFontStyles{fsBold});
+  std::int32_t size = printable_width_ / k;
+  canvas.Font().SetSize(size);
+  while (canvas.MeasureWidth(sample) < printable_width_ && size < kLargestFittedSize)
+    canvas.Font().SetSize(++size);
+  while (canvas.MeasureWidth(sample) > printable_width_ && size > 1) canvas.Font().SetSize(--size);
+  return size;
+}
+
+void PagePrinter::WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_page) {
+  auto& canvas = printer_.PrintCanvas();
+  auto& font = canvas.Font();
+  font.SetName(kStandardFontName);
+  font.SetCharset(kEastEuropeCharset);
+  font.SetStyle(TFontStyles{});
+  // Adopting the preview font brings the chosen face, character set and pitch; the size and
+  // bold are set below.
+  font.SetFontHandle(preview_font);
+  printable_width_ = printer_.PrintableWidth();
+  metrics_ = ComputePageMetrics(printable_width_, printer_.PrintableHeight(), job_lines_per_page);
+  sizes_.Size80 = FitFontSize(80);
+  sizes_.Size40 = FitFontSize(40);
+  sizes_.SizeCondensed = FitFontSize(kCondensedColumns);
+  sizes_.SizeCondensedWide = FitFontSize(kCondensedColumns / 2);
+  sizes_.Size96 = FitFontSize(96);
+  sizes_.Size48 = FitFontSize(48);
+  font.SetSize(sizes_.Size80);
+  const std::int32_t h80 = canvas.MeasureHeight(kHeight80Sample);
+  font.SetSize(sizes_.SizeCondensed);
+  condensed_offset_ = h80 - canvas.MeasureHeight(kHeightSample) - 4;
+  font.SetSize(sizes_.Size96);
+  elite_offset_ = h80 - canvas.MeasureHeight(kHeightSample) - 1;
+  font.SetSize(sizes_.Size80);
+  ResetRenderingState();
+}
+
+HFONT PagePrinter::CreateCellFont(std::int32_t cell_width, bool full) {
+  pp2::PrintLogFont.lfHeight = CellFontHeight(pp2::HeightPercent, cell_width, full);
+  pp2::PrintLogFont.lfWidth = cell_width;
+  return CreateFontIndirectA(&pp2::PrintLogFont);
+}
+
+HFONT PagePrinter::CreateWeightFont(bool bold) {
+  pp2::PrintLogFont.lfWeight = bold ? kBoldWeight : pp2::ChosenWeight;
+  return CreateFontIndirectA(&pp2::PrintLogFont);
+}
+
+void PagePrinter::SetCellFont(std::int32_t cell_width, bool full) {
+  printer_.PrintCanvas().Font().SetFontHandle(CreateCellFont(cell_width, full));
+}
+
+void PagePrinter::WydrukStart(std::int32_t job_lines_per_page) {
+  auto& canvas = printer_.PrintCanvas();
+  // Every job starts at the chosen weight, even when the job before it ended in bold.
+  pp2::PrintLogFont.lfWeight = pp2::ChosenWeight;
+  printable_width_ = printer_.PrintableWidth();
+  metrics_ = ComputePageMetrics(printable_width_, printer_.PrintableHeight(), job_lines_per_page);
+  const std::int32_t width = metrics_.TextAreaWidth;
+  sizes_.Size80 = CellWidthFor(width, 80);
+  sizes_.Size40 = CellWidthFor(width, 40);
+  sizes_.SizeCondensed = CellWidthFor(width, kCondensedColumns);
+  sizes_.SizeCondensedWide = CellWidthFor(width, kCondensedColumns / 2);
+  sizes_.Size96 = CellWidthFor(width, 96);
+  sizes_.Size48 = CellWidthFor(width, 48);
+  SetCellFont(sizes_.Size80, true);
+  const std::int32_t h80 = canvas.MeasureHeight(kHeight80Sample);
+  SetCellFont(sizes_.SizeCondensed, true);
+  condensed_offset_ = h80 - canvas.MeasureHeight(kHeightSample) - 4;
+  SetCellFont(sizes_.Size96, true);
+  elite_offset_ = h80 - canvas.MeasureHeight(kHeightSample) - 1;
+  SetCellFont(sizes_.Size80, true);
+  ResetRenderingState();
+}
+
+Real48 PagePrinter::Cell() const {
+  switch (pitch_) {
+    case PitchMode::Condensed:
+      return metrics_.CellCondensed;
+    case PitchMode::Elite:
+      return metrics_.CellElite;
+    case PitchMode::Normal:
+      break;
+  }
+  return metrics_.CellNormal;
+}
+
+std::int32_t PagePrinter::VerticalOffset() const {
+  switch (pitch_) {
+    case PitchMode::Condensed:
+      // A double-width condensed character stands one line height higher than its line.
+      if (wide_on_) return -(job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal);
+      return condensed_offset_;
+    case PitchMode::Elite:
+      return wide_on_ ? 2 * elite_offset_ : elite_offset_;
+    case PitchMode::Normal:
+      break;
+  }
+  return 0;
+}
+
+void PagePrinter::ApplyCommand(unsigned char command, bool standard) {
+  auto& font = printer_.PrintCanvas().Font();
+  const bool condensed = pitch_ == PitchMode::Condensed;
+  const auto wide_figure = [&] {
+    return pitch_ == PitchMode::Condensed ? sizes_.SizeCondensedWide
+           : pitch_ == PitchMode::Elite   ? sizes_.Size48
+                                          : sizes_.Size40;
+  };
+  const auto single_figure = [&] {
+    return pitch_ == PitchMode::Condensed ? sizes_.SizeCondensed
+           : pitch_ == PitchMode::Elite   ? sizes_.Size96
+                                          : sizes_.Size80;
+  };
+  switch (command) {
+    case 'B':
+      if (standard)
+        font.SetStyle(TFontStyles{fsBold});
+      else
+        font.SetFontHandle(CreateWeightFont(true));
+      break;
+    case 'b':
+      if (standard)
+        font.SetStyle(font.Style().Without(fsBold));
+      else
+        font.SetFontHandle(CreateWeightFont(false));
+      break;
+    case 'C':
+      pitch_ = PitchMode::Condensed;
+      if (standard)
+        font.SetSize(sizes_.SizeCondensed);
+      else
+        SetCellFont(sizes_.SizeCondensed, true);
+      break;
+    case 'c':
+      pitch_ = elite_latch_ ? PitchMode::Elite : PitchMode::Normal;
+      if (standard)
+        font.SetSize(sizes_.Size80);
+      else
+        SetCellFont(sizes_.Size80, false);
+      break;
+    case 'P':
+      pitch_ = PitchMode::Elite;
+      elite_latch_ = true;
+      if (standard)
+        font.SetSize(sizes_.Size96);
+      else
+        SetCellFont(sizes_.Size96, false);
+      break;
+    case 'p':
+      pitch_ = PitchMode::Normal;
+      elite_latch_ = false;
+      if (standard)
+        font.SetSize(sizes_.Size80);
+      else
+        SetCellFont(sizes_.Size80, false);
+      break;
+    case 'G':
+      job_spacing_on_ = true;
+      break;
+    case 'g':
+      job_spacing_on_ = false;
+      break;
+    case 'S':
+    case 'W':
+      wide_on_ = true;
+      if (standard)
+        font.SetSize(WideSize(wide_figure()));
+      else
+        SetCellFont(WideSize(wide_figure()), condensed);
+      break;
+    case 's':
+    case 'w':
+      wide_on_ = false;
+      if (standard)
+        font.SetSize(single_figure());
+      else
+        SetCellFont(single_figure(), condensed);
+      break;
+    default:
+      break;  // unknown commands are consumed and ignored
+  }
+}
+
+void PagePrinter::RenderPage(const std::vector<std::string>& lines, std::int32_t count,
+                             bool standard) {
+  auto& canvas = printer_.PrintCanvas();
+  std::int32_t y = metrics_.TopMargin;
+  bool escape_pending = false;
+  Real48 x(metrics_.LeftMargin);
+  canvas.Brush().SetStyle(graphics::TBrushStyle::bsClear);
+  const std::int32_t last = std::min<std::int32_t>(count, static_cast<std::int32_t>(lines.size()));
+  for (std::int32_t i = 0; i < last; ++i) {
+    for (const char byte : lines[static_cast<std::size_t>(i)]) {
+      const auto c = static_cast<unsigned char>(byte);
+      if (c == kFormFeed) continue;  // a pending escape stays pending
+      if (escape_pending) {
+        escape_pending = false;
+        ApplyCommand(c, standard);
+        drain_();
+        continue;
+      }
+      if (c == kEscape) {
+        escape_pending = true;
+        continue;
+      }
+      const Real48 cell = Cell();
+      x = x + cell;
+      if (wide_on_) x = x + cell;
+      if (cancel_requested_) return;
+      canvas.WriteText(RoundEven(x), y + VerticalOffset(), std::string_view(&byte, 1));
+    }
+    y += job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal;
+    x = static_cast<Extended>(metrics_.LeftMargin);
+    drain_();
+  }
+}
+
+void PagePrinter::Wydruk1StronyOld(const std::vector<std::string>& lines, std::int32_t count) {
+  RenderPage(lines, count, true);
+}
+
+void PagePrinter::Wydruk1Strony(const std::vector<std::string>& lines, std::int32_t count) {
+  RenderPage(lines, count, false);
+}
+
+}  // namespace wydruki::pp1

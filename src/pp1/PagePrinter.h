@@ -1,0 +1,83 @@
+// The character grid on the printer: the set-up of a job's page metrics and first font, and
+// the drawing of a page of lines character by character, with the escape commands of the
+// character printer for pitch, double width, bold and line spacing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Printers/Printer.h"
+#include "pp1/PageArithmetic.h"
+#include "platform/winapi.h"
+
+namespace wydruki::pp1 {
+
+enum class PitchMode { Normal, Condensed, Elite };
+
+// The size figures for 80, 40, 122, 61, 96 and 48 columns: point sizes on the standard-font
+// path, cell widths in device units on the chosen-font path.
+struct SizeFigures {
+  std::int32_t Size80 = 0;
+  std::int32_t Size40 = 0;
+  std::int32_t SizeCondensed = 0;
+  std::int32_t SizeCondensedWide = 0;
+  std::int32_t Size96 = 0;
+  std::int32_t Size48 = 0;
+};
+
+inline constexpr const char* kStandardFontName = "Courier New";
+
+class PagePrinter {
+ public:
+  // `drain` lets the program handle its waiting messages; `cancel_requested` is read before
+  // every character.
+  PagePrinter(printers::TPrinter& printer, std::function<void()> drain,
+              const bool& cancel_requested);
+
+  // Standard fonts: sizes found by measuring; the face comes from the preview font's handle.
+  void WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_page);
+  // The chosen font: fonts built from the print font description with a cell-wide glyph.
+  void WydrukStart(std::int32_t job_lines_per_page);
+
+  // Draws lines[0..count) on the current page; returns early when a cancel is requested.
+  void Wydruk1StronyOld(const std::vector<std::string>& lines, std::int32_t count);
+  void Wydruk1Strony(const std::vector<std::string>& lines, std::int32_t count);
+
+  std::int32_t FitFontSize(std::int32_t columns);
+  HFONT CreateCellFont(std::int32_t cell_width, bool full);
+  HFONT CreateWeightFont(bool bold);
+
+  const PageMetrics& Metrics() const { return metrics_; }
+  const SizeFigures& Sizes() const { return sizes_; }
+  std::int32_t CondensedOffset() const { return condensed_offset_; }
+  std::int32_t EliteOffset() const { return elite_offset_; }
+  PitchMode Pitch() const { return pitch_; }
+  bool WideOn() const { return wide_on_; }
+  bool EliteLatch() const { return elite_latch_; }
+  bool JobSpacingOn() const { return job_spacing_on_; }
+
+ private:
+  void ResetRenderingState();
+  void RenderPage(const std::vector<std::string>& lines, std::int32_t count, bool standard);
+  void ApplyCommand(unsigned char command, bool standard);
+  void SetCellFont(std::int32_t cell_width, bool full);
+  Real48 Cell() const;
+  std::int32_t VerticalOffset() const;
+
+  printers::TPrinter& printer_;
+  std::function<void()> drain_;
+  const bool& cancel_requested_;
+  PageMetrics metrics_;
+  SizeFigures sizes_;
+  std::int32_t condensed_offset_ = 0;
+  std::int32_t elite_offset_ = 0;
+  std::int32_t printable_width_ = 0;
+  PitchMode pitch_ = PitchMode::Normal;
+  bool wide_on_ = false;
+  bool elite_latch_ = false;
+  bool job_spacing_on_ = false;
+};
+
+}  // namespace wydruki::pp1

@@ -1,0 +1,202 @@
+#include "pp1/PagePrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pp2/FontSettings.h"
+#include "test_support/temp_dir.h"
+
+namespace wydruki::pp1 {
+namespace {
+
+using test::ScopedEnv;
+using test::TempDir;
+
+struct TextCall {
+  int x = 0;
+  int y = 0;
+  std::string font;  // face|height|width|weight|italic|charset
+  std::string hex;
+};
+
+// Prints on the "trace-file" printer with a page of the given printable size and reads back
+// every character drawn.
+class PagePrinterTest : public ::testing::Test {
+ protected:
+  void UsePage(int width, int height) {
+    ini_.reset();
+    const std::string profile =
+        "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + dir_.Path("trace.txt") +
+        "\nLOGPIXELSX=600\nLOGPIXELSY=600\nPHYSICALWIDTH=" + std::to_string(width + 200) +
+        "\nPHYSICALHEIGHT=" + std::to_string(height + 200) +
+        "\nPHYSICALOFFSETX=100\nPHYSICALOFFSETY=100\nHORZRES=" + std::to_string(width) +
+        "\nVERTRES=" + std::to_string(height) + "\n";
+    ini_ = std::make_unique<ScopedEnv>("WYDRUKI_INI", dir_.Write("win.ini", profile));
+    printer_ = std::make_unique<printers::TPrinter>();
+    pages_ = std::make_unique<PagePrinter>(
+        *printer_, [this] { Drained(); }, cancel_);
+    pp2::BuildPrintLogFont("Courier New", "100", 1);
+  }
+  void SetUp() override { UsePage(2044, 2900); }
+  void TearDown() override {
+    pages_.reset();
+    printer_.reset();
+  }
+
+  void Drained() {
+    ++drains_;
+    if (cancel_after_drains_ > 0 && drains_ >= cancel_after_drains_) cancel_ = true;
+  }
+
+  std::vector<TextCall> Print(const std::vector<std::string>& lines, bool standard = false) {
+    printer_->StartDocument();
+    if (standard)
+      pages_->WydrukStartOld(nullptr, 77);
+    else
+      pages_->WydrukStart(77);
+    if (standard)
+      pages_->Wydruk1StronyOld(lines, static_cast<int>(lines.size()));
+    else
+      pages_->Wydruk1Strony(lines, static_cast<int>(lines.size()));
+    printer_->FinishDocument();
+    std::vector<TextCall> calls;
+    std::istringstream trace(dir_.Read("trace.txt"));
+    for (std::string line; std::getline(trace, line);) {
+      if (line.rfind("TEXT ", 0) != 0) continue;
+      std::istringstream fields(line.substr(5));
+      TextCall call;
+      fields >> call.x >> call.y >> std::ws;
+      std::string rest;
+      std::getline(fields, rest);
+      const auto space = rest.rfind(' ');
+      call.font = rest.substr(0, space);
+      call.hex = rest.substr(space + 1);
+      calls.push_back(call);
+    }
+    return calls;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ScopedEnv> ini_;
+  std::unique_ptr<printers::TPrinter> printer_;
+  std::unique_ptr<PagePrinter> pages_;
+  bool cancel_ = false;
+  int drains_ = 0;
+  int cancel_after_drains_ = 0;
+};
+
+std::string Esc(char command) { return std::string("\x1B") + command; }
+
+TEST_F(PagePrinterTest, CharactersStandAtTheEndOfTheirCellsRoundedToEven) {
+  const auto calls = Print({"ABCD"});
+  ASSERT_EQ(calls.size(), 4u);
+  const int expected_x[] = {106, 129, 152, 176};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(calls[i].x, expected_x[i]);
+    EXPECT_EQ(calls[i].y, pages_->Metrics().TopMargin);
+  }
+  EXPECT_EQ(calls[0].hex, "41");
+  EXPECT_EQ(pages_->Metrics().LeftMargin, 82);
+}
+
+TEST_F(PagePrinterTest, DoubleWidthDoublesTheAdvanceAndLinesStepByTheLineHeight) {
+  const auto calls = Print({Esc('W') + "AB", "", "C"});
+  ASSERT_EQ(calls.size(), 3u);
+  const auto& m = pages_->Metrics();
+  EXPECT_EQ(calls[0].x, RoundEven(m.LeftMargin + 2 * m.CellNormal.Value()));
+  EXPECT_EQ(calls[1].x, RoundEven(m.LeftMargin + 4 * m.CellNormal.Value()));
+  EXPECT_EQ(calls[2].y, m.TopMargin + 2 * m.LineHeightNormal);
+}
+
+TEST_F(PagePrinterTest, EscapeSequencesAcrossFormFeedsLineEndsAndUnknownCommands) {
+  const auto calls = Print({Esc('\x1B') + "B",
+                            "\x1B\x0C"
+                            "B"
+                            "x",
+                            "\x1B", "Bz", Esc('X') + "y"});
+  // ESC ESC B: the second ESC is an unknown command, B is drawn.
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].hex, "42");
+  // ESC, form feed, B: bold from then on (the chosen weight is 500).
+  EXPECT_NE(calls[0].font.find("|500|"), std::string::npos) << calls[0].font;
+  EXPECT_EQ(calls[1].hex, "78");
+  EXPECT_NE(calls[1].font.find("|800|"), std::string::npos) << calls[1].font;
+  // An ESC ending a line takes the next line's first byte as its command.
+  EXPECT_EQ(calls[2].hex, "7A");
+  // ESC X changes nothing and draws nothing.
+  EXPECT_EQ(calls[3].hex, "79");
+  EXPECT_EQ(calls[3].x, 106);
+}
+
+TEST_F(PagePrinterTest, CondensedDoubleWidthCharactersStandOneLineHigher) {
+  const auto calls = Print({Esc('C') + "a" + Esc('W') + "b"});
+  ASSERT_EQ(calls.size(), 2u);
+  const auto& m = pages_->Metrics();
+  EXPECT_EQ(calls[0].y, m.TopMargin + pages_->CondensedOffset());
+  EXPECT_EQ(calls[1].y, m.TopMargin - m.LineHeightNormal);
+  const Extended after_a = Real48::Store(m.LeftMargin + m.CellCondensed.Value());
+  EXPECT_EQ(calls[1].x, RoundEven(Real48::Store(Real48::Store(after_a + m.CellCondensed.Value()) +
+                                                m.CellCondensed.Value())));
+}
+
+TEST_F(PagePrinterTest, TheEliteLatchBringsBackEliteAdvancesWithTheEightyColumnFont) {
+  const auto calls = Print({Esc('P') + Esc('C') + Esc('c') + "ab"});
+  ASSERT_EQ(calls.size(), 2u);
+  const auto& m = pages_->Metrics();
+  EXPECT_EQ(pages_->Pitch(), PitchMode::Elite);
+  EXPECT_EQ(calls[0].x, RoundEven(Real48::Store(m.LeftMargin + m.CellElite.Value())));
+  // The font is the 80-column cell font at reduced height.
+  const std::string width = "|" + std::to_string(pages_->Sizes().Size80) + "|";
+  EXPECT_NE(calls[0].font.find(width), std::string::npos) << calls[0].font;
+}
+
+TEST_F(PagePrinterTest, ACancelStopsBeforeTheNextCharacter) {
+  cancel_after_drains_ = 1;  // set while the first line's end pumps messages
+  const auto calls = Print({"ab", "cd", "ef"});
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].hex, "62");
+}
+
+TEST_F(PagePrinterTest, TheChosenFontSetUpGivesTheGridOfAnA4Page) {
+  UsePage(4800, 6600);
+  pp2::BuildPrintLogFont("Courier New", "120", 3);
+  const auto calls = Print({"A"});
+  const auto& m = pages_->Metrics();
+  EXPECT_EQ(m.LeftMargin, 192);
+  EXPECT_EQ(m.TopMargin, 404);
+  const auto& s = pages_->Sizes();
+  EXPECT_EQ(s.Size80, 55);
+  EXPECT_EQ(s.Size40, 110);
+  EXPECT_EQ(s.SizeCondensed, 36);
+  EXPECT_EQ(s.SizeCondensedWide, 72);
+  EXPECT_EQ(s.Size96, 46);
+  EXPECT_EQ(s.Size48, 92);
+  ASSERT_EQ(calls.size(), 1u);
+  // The first font is the full-height 80-column cell font: 120 % of two cells, truncated.
+  EXPECT_EQ(calls[0].font, "Courier New|131|55|700|0|238");
+}
+
+TEST_F(PagePrinterTest, TheStandardFontSetUpStartsInBoldAndFitsEightyColumns) {
+  pp2::BuildPrintLogFont("Courier New", "100", 0);  // a light weight is chosen
+  const auto calls = Print({"A" + Esc('b') + "B"}, true);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_NE(calls[0].font.find("|700|"), std::string::npos) << calls[0].font;
+  EXPECT_EQ(calls[1].font.find("|700|"), std::string::npos) << calls[1].font;
+  const auto& s = pages_->Sizes();
+  EXPECT_GT(s.Size40, s.Size80);
+  EXPECT_GT(s.Size80, s.Size96);
+  EXPECT_GT(s.Size96, s.SizeCondensed);
+  // 80 bold "D" at Size80 fit the printable width; one point more would not.
+  auto& canvas = printer_->PrintCanvas();
+  canvas.Font().SetStyle(graphics::TFontStyles{graphics::fsBold});
+  canvas.Font().SetSize(s.Size80);
+  EXPECT_LE(canvas.MeasureWidth(std::string(80, 'D')), 2044);
+  canvas.Font().SetSize(s.Size80 + 1);
+  EXPECT_GT(canvas.MeasureWidth(std::string(80, 'D')), 2044);
+}
+
+}  // namespace
+}  // namespace wydruki::pp1
