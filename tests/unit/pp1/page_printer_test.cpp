@@ -54,7 +54,7 @@ class PagePrinterTest : public ::testing::Test {
   std::vector<TextCall> Print(const std::vector<std::string>& lines, bool standard = false) {
     printer_->StartDocument();
     if (standard)
-      pages_->WydrukStartOld(nullptr, 77);
+      pages_->WydrukStartOld(CreateFontIndirectA(&pp2::PrintLogFont), 77);
     else
       pages_->WydrukStart(77);
     if (standard)
