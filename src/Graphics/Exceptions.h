@@ -24,6 +24,18 @@ class EInvalidOperation : public Exception {
   using Exception::Exception;
 };
 
+// An object is not of the class an operation needs.
+class EInvalidCast : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// Image data that cannot be used.
+class EInvalidGraphic : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // An error that ends the operation without being shown to the user.
 class EAbort : public Exception {
  public:
