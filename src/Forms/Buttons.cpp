@@ -51,7 +51,7 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
   Default = kind == TBitBtnKind::bkOK || kind == TBitBtnKind::bkYes;
   Cancel = kind == TBitBtnKind::bkCancel || kind == TBitBtnKind::bkNo;
   ModalResult = traits.modal_result;
-  if (Caption.empty()) Caption = traits.caption;
+  if (Caption().empty()) SetCaption(traits.caption);
 }
 
 void TBitBtn::Click() {

@@ -4,26 +4,26 @@
 #include <string>
 
 #include "Forms/Component.h"
+#include "Forms/Controls.h"
 #include "Forms/Form.h"
 
 namespace wydruki::forms {
 
-class TButton : public TComponent {
+class TButton : public TControl {
  public:
-  explicit TButton(TCustomForm* form) : TComponent(form), form_(form) {}
+  explicit TButton(TCustomForm* form, const Bounds& bounds = {}, const std::string& caption = "")
+      : TControl(form, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, bounds, caption) {}
 
   // The user's click: the form takes the button's modal result, then OnClick runs.
   virtual void Click();
+  void Command(WORD code) override {
+    if (code == BN_CLICKED) Click();
+  }
 
-  std::string Caption;
   TModalResult ModalResult = mrNone;
   bool Default = false;
   bool Cancel = false;
-  bool Enabled = true;
   TNotifyEvent OnClick;
-
- protected:
-  TCustomForm* form_;
 };
 
 enum class TBitBtnKind {

@@ -5,6 +5,7 @@
 
 #include "Forms/Application.h"
 #include "Forms/Buttons.h"
+#include "Forms/Controls.h"
 #include "Graphics/Exceptions.h"
 
 namespace wydruki::forms {
@@ -277,7 +278,7 @@ TButton* TCustomForm::CancelButton() const {
 }
 
 void TCustomForm::ClickButton(TButton* button) {
-  if (button != nullptr && button->Enabled) Reported([&] { button->Click(); });
+  if (button != nullptr && button->Enabled()) Reported([&] { button->Click(); });
 }
 
 void TCustomForm::WindowMessage(MessageRecord& message) {
@@ -308,6 +309,19 @@ void TCustomForm::WindowMessage(MessageRecord& message) {
     case kReleaseMessage:
       delete this;
       return;
+    case WM_COMMAND:
+      // Notifications of the form's controls go to the control that sent them.
+      if (message.LParam != 0) {
+        const HWND sender = reinterpret_cast<HWND>(message.LParam);
+        for (TComponent* component : Components()) {
+          auto* control = dynamic_cast<TControl*>(component);
+          if (control != nullptr && control->Handle() == sender) {
+            Reported([&] { control->Command(HIWORD(message.WParam)); });
+            return;
+          }
+        }
+      }
+      break;
     default:
       break;
   }
