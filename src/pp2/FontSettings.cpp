@@ -82,9 +82,9 @@ std::string ProgramDirectory() {
 
 std::string FontSettingsPath() { return ProgramDirectory() + "font.def"; }
 
-void LoadFontSettings(FontChoice* dialog) { LoadFontSettingsFrom(FontSettingsPath(), dialog); }
+void LoadFontSettings(FontDialogValues* dialog) { LoadFontSettingsFrom(FontSettingsPath(), dialog); }
 
-void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog) {
+void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog) {
   UseStandardFonts = false;
   WIN32_FIND_DATAA found{};
   const HANDLE search = FindFirstFileA(path.c_str(), &found);
@@ -93,9 +93,9 @@ void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog) {
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   if (!exists) {
     if (dialog != nullptr) {
-      dialog->face = kDefaultFace;
-      dialog->height_text = kDefaultHeightText;
-      dialog->weight_index = kDefaultWeightIndex;
+      dialog->SetFaceName(kDefaultFace);
+      dialog->SetHeightText(kDefaultHeightText);
+      dialog->SetWeightIndex(kDefaultWeightIndex);
     }
     return;
   }
@@ -103,11 +103,11 @@ void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog) {
     TextLineReader reader(path);
     if (!reader.IsOpen()) return;  // in use or unreadable: the values stay as they were
     const std::string face = reader.ReadLine();
-    if (dialog != nullptr && !face.empty()) dialog->face = face;
+    if (dialog != nullptr && !face.empty()) dialog->SetFaceName(face);
     const auto height = NumberOfLine(reader.ReadLine());
-    if (dialog != nullptr && height) dialog->height_text = std::to_string(*height);
+    if (dialog != nullptr && height) dialog->SetHeightText(std::to_string(*height));
     const auto weight = NumberOfLine(reader.ReadLine());
-    if (dialog != nullptr && weight) dialog->weight_index = *weight;
+    if (dialog != nullptr && weight) dialog->SetWeightIndex(*weight);
     // A file without its fourth line has no switch to set: it stays clear.
     if (!reader.AtEnd()) UseStandardFonts = reader.ReadLine() != "FALSE";
   } catch (const EInOutError&) {
@@ -115,16 +115,16 @@ void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog) {
   }
 }
 
-bool SaveFontSettings(const FontChoice& dialog) {
+bool SaveFontSettings(const FontDialogValues& dialog) {
   return SaveFontSettingsTo(FontSettingsPath(), dialog);
 }
 
-bool SaveFontSettingsTo(const std::string& path, const FontChoice& dialog) {
+bool SaveFontSettingsTo(const std::string& path, const FontDialogValues& dialog) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const std::string text = dialog.face + "\r\n" + dialog.height_text + "\r\n" +
-                           std::to_string(dialog.weight_index) + "\r\n" +
+  const std::string text = dialog.FaceName() + "\r\n" + dialog.HeightText() + "\r\n" +
+                           std::to_string(dialog.WeightIndex()) + "\r\n" +
                            (UseStandardFonts ? "TRUE" : "FALSE") + "\r\n";
   const bool written = WriteAll(file, text);
   return CloseHandle(file) && written;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/winapi.h"
 
@@ -16,10 +17,33 @@ extern std::int32_t HeightPercent;
 extern std::int32_t ChosenWeight;
 extern bool UseStandardFonts;
 
-// The three values of the font dialog that the settings file holds.
-struct FontChoice {
-  std::string face;         // PreviewFaceName
-  std::string height_text;  // the height field's text, as it stands
+// The three values of the font dialog that the settings file holds: the face of its preview
+// font, the text of its height field and the selection of its weight list.
+class FontDialogValues {
+ public:
+  virtual ~FontDialogValues() = default;
+  virtual std::string FaceName() const = 0;
+  virtual void SetFaceName(const std::string& face) = 0;
+  virtual std::string HeightText() const = 0;
+  virtual void SetHeightText(const std::string& text) = 0;
+  virtual std::int32_t WeightIndex() const = 0;
+  virtual void SetWeightIndex(std::int32_t index) = 0;
+};
+
+// The three values held as plain data.
+struct FontChoice : FontDialogValues {
+  FontChoice() = default;
+  FontChoice(std::string face_name, std::string height, std::int32_t weight)
+      : face(std::move(face_name)), height_text(std::move(height)), weight_index(weight) {}
+  std::string FaceName() const override { return face; }
+  void SetFaceName(const std::string& value) override { face = value; }
+  std::string HeightText() const override { return height_text; }
+  void SetHeightText(const std::string& value) override { height_text = value; }
+  std::int32_t WeightIndex() const override { return weight_index; }
+  void SetWeightIndex(std::int32_t value) override { weight_index = value; }
+
+  std::string face;
+  std::string height_text;
   std::int32_t weight_index = -1;
 };
 
@@ -36,12 +60,12 @@ std::string FontSettingsPath();
 
 // Reads "font.def" into the dialog's values (when the dialog exists) and UseStandardFonts.
 // Without the file the dialog gets the defaults; values whose line holds no number stay.
-void LoadFontSettings(FontChoice* dialog);
-void LoadFontSettingsFrom(const std::string& path, FontChoice* dialog);
+void LoadFontSettings(FontDialogValues* dialog);
+void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog);
 
 // Writes the four lines. Returns false (nothing reported to the user) when it cannot.
-bool SaveFontSettings(const FontChoice& dialog);
-bool SaveFontSettingsTo(const std::string& path, const FontChoice& dialog);
+bool SaveFontSettings(const FontDialogValues& dialog);
+bool SaveFontSettingsTo(const std::string& path, const FontDialogValues& dialog);
 
 // Fills PrintLogFont, HeightPercent and ChosenWeight from the dialog's values.
 void BuildPrintLogFont(const std::string& face, const std::string& height_text,
