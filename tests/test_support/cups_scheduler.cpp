@@ -193,6 +193,8 @@ CupsScheduler::CupsScheduler() {
                 "DefaultAuthType None\n"
                 "WebInterface No\n"
                 "JobKillDelay 1\n"
+            // Keep each queue's own default page: otherwise cupsd rewrites it from the locale.
+            "DefaultPaperSize None\n"
                 "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                 "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
   const auto [user, group] = FilterUserAndGroup();
