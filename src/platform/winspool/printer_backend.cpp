@@ -3,9 +3,33 @@
 
 #include "platform/api/kernel.h"
 #include "winspool/builtin_printers.h"
+#include "winspool/cups_destinations.h"
+#include "winspool/cups_document_output.h"
 #include "winspool/pdf_file_output.h"
 
 namespace wydruki::platform {
+namespace {
+
+int DeviceUnits(int hundredths_mm, int dpi) {
+  return static_cast<int>((static_cast<long long>(hundredths_mm) * dpi + 1270) / 2540);
+}
+
+DeviceCaps CapsOf(const CupsPageSetup& setup) {
+  DeviceCaps caps;
+  caps.log_pixels_x = setup.dpi_x;
+  caps.log_pixels_y = setup.dpi_y;
+  caps.physical_width = DeviceUnits(setup.page.width, setup.dpi_x);
+  caps.physical_height = DeviceUnits(setup.page.length, setup.dpi_y);
+  caps.physical_offset_x = DeviceUnits(setup.page.left, setup.dpi_x);
+  caps.physical_offset_y = DeviceUnits(setup.page.top, setup.dpi_y);
+  caps.horz_res =
+      caps.physical_width - caps.physical_offset_x - DeviceUnits(setup.page.right, setup.dpi_x);
+  caps.vert_res =
+      caps.physical_height - caps.physical_offset_y - DeviceUnits(setup.page.bottom, setup.dpi_y);
+  return caps;
+}
+
+}  // namespace
 
 std::optional<PrinterTarget> ResolvePrinter(const char* device, const DEVMODEA* mode) {
   if (device == nullptr) {
@@ -13,19 +37,36 @@ std::optional<PrinterTarget> ResolvePrinter(const char* device, const DEVMODEA* 
     return std::nullopt;
   }
   if (auto builtin = ResolveBuiltinPrinter(device, mode)) return builtin;
-  // CUPS destinations are resolved here once the CUPS side is in place.
-  SetLastError(ERROR_INVALID_PRINTER_NAME);
-  return std::nullopt;
+  const auto destination = CupsDestination::Find(device);
+  if (!destination) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return std::nullopt;
+  }
+  PrinterTarget target;
+  target.kind = PrinterKind::kCups;
+  target.name = destination->name();
+  target.port = destination->name();
+  target.caps = Oriented(CapsOf(DestinationPageSetup(*destination, mode)), mode);
+  return target;
 }
 
 std::unique_ptr<DocumentOutput> OpenDocumentOutput(const PrinterTarget& target,
                                                    const std::string& document_name) {
-  if (target.kind == PrinterKind::kPdfFile) return OpenPdfFileOutput(target.port, document_name);
+  switch (target.kind) {
+    case PrinterKind::kPdfFile:
+      return OpenPdfFileOutput(target.port, document_name);
+    case PrinterKind::kCups:
+      return OpenCupsDocumentOutput(target.port, document_name);
+    case PrinterKind::kTraceFile:
+      break;
+  }
   SetLastError(ERROR_NOT_SUPPORTED);
   return nullptr;
 }
 
 std::string DefaultDeviceLine() {
+  const CupsPrinterList cups = ListCupsPrinters(false);
+  if (!cups.default_name.empty()) return cups.default_name + ",cups," + cups.default_name;
   return std::string(kPdfFilePrinter) + ",builtin," + DocumentsDirectory();
 }
 

@@ -1,0 +1,297 @@
+#include "winspool/cups_destinations.h"
+
+#include "platform/api/winspool.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string_view>
+
+namespace wydruki::platform {
+namespace {
+
+constexpr int kConnectTimeoutMs = 2000;
+constexpr double kRequestTimeoutSeconds = 10.0;
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string OptionOf(const cups_dest_t& dest, const char* name) {
+  const char* value = cupsGetOption(name, dest.num_options, dest.options);
+  return value != nullptr ? value : "";
+}
+
+int NumberOr(const std::string& text, int fallback) {
+  if (text.empty()) return fallback;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  return (*end == '\0' && value >= 0 && value < 1000000) ? static_cast<int>(value) : fallback;
+}
+
+// Queued job counts and device URIs of every destination, in one request.
+struct QueueFacts {
+  int queued_jobs = 0;
+  std::string device_uri;
+};
+std::map<std::string, QueueFacts> FetchQueueFacts(http_t* http) {
+  std::map<std::string, QueueFacts> facts;
+  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  static const char* const kWanted[] = {"printer-name", "queued-job-count", "device-uri"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+                kWanted);
+  ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
+  if (response == nullptr) return facts;
+  std::string name;
+  QueueFacts current;
+  const auto flush = [&] {
+    if (!name.empty()) facts[name] = current;
+    name.clear();
+    current = {};
+  };
+  for (ipp_attribute_t* attr = ippFirstAttribute(response); attr != nullptr;
+       attr = ippNextAttribute(response)) {
+    const char* attr_name = ippGetName(attr);
+    if (ippGetGroupTag(attr) != IPP_TAG_PRINTER || attr_name == nullptr) {
+      flush();
+      continue;
+    }
+    if (std::strcmp(attr_name, "printer-name") == 0 && ippGetString(attr, 0, nullptr) != nullptr)
+      name = ippGetString(attr, 0, nullptr);
+    else if (std::strcmp(attr_name, "queued-job-count") == 0)
+      current.queued_jobs = ippGetInteger(attr, 0);
+    else if (std::strcmp(attr_name, "device-uri") == 0 && ippGetString(attr, 0, nullptr) != nullptr)
+      current.device_uri = ippGetString(attr, 0, nullptr);
+  }
+  flush();
+  ippDelete(response);
+  return facts;
+}
+
+constexpr KnownPaper kPapers[] = {
+    {DMPAPER_LETTER, "na_letter_8.5x11in", 21590, 27940},
+    {DMPAPER_LEGAL, "na_legal_8.5x14in", 21590, 35560},
+    {DMPAPER_TABLOID, "na_ledger_11x17in", 27940, 43180},
+    {DMPAPER_EXECUTIVE, "na_executive_7.25x10.5in", 18415, 26670},
+    {DMPAPER_A3, "iso_a3_297x420mm", 29700, 42000},
+    {DMPAPER_A4, "iso_a4_210x297mm", 21000, 29700},
+    {DMPAPER_A5, "iso_a5_148x210mm", 14800, 21000},
+    {DMPAPER_B5, "jis_b5_182x257mm", 18200, 25700},
+    {DMPAPER_A6, "iso_a6_105x148mm", 10500, 14800},
+};
+
+CupsPage PageOf(const cups_size_t& size) {
+  CupsPage page;
+  page.width = size.width;
+  page.length = size.length;
+  page.left = size.left;
+  page.right = size.right;
+  page.top = size.top;
+  page.bottom = size.bottom;
+  return page;
+}
+
+// A page of a given size with the default margins, for destinations without a media database.
+CupsPage PlainPage(int width, int length) {
+  CupsPage page;
+  page.width = width;
+  page.length = length;
+  return page;
+}
+
+bool Plausible(const CupsPage& page) {
+  return page.width > 0 && page.length > 0 && page.left >= 0 && page.right >= 0 && page.top >= 0 &&
+         page.bottom >= 0 && page.left + page.right < page.width &&
+         page.top + page.bottom < page.length;
+}
+
+}  // namespace
+
+std::unique_ptr<CupsConnection> CupsConnection::Open() {
+  // Forget the server chosen earlier, so that CUPS_SERVER as it is now decides.
+  cupsSetServer(nullptr);
+  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                              kConnectTimeoutMs, nullptr);
+  if (http == nullptr) return nullptr;
+  httpSetTimeout(http, kRequestTimeoutSeconds, nullptr, nullptr);
+  return std::unique_ptr<CupsConnection>(new CupsConnection(http));
+}
+
+CupsConnection::~CupsConnection() { httpClose(http_); }
+
+CupsPrinterList ListCupsPrinters(bool with_job_counts) {
+  CupsPrinterList list;
+  const auto connection = CupsConnection::Open();
+  if (!connection) return list;
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(connection->http(), &dests);
+  for (int i = 0; i < count; ++i) {
+    const cups_dest_t& dest = dests[i];
+    if (dest.name == nullptr) continue;
+    if (dest.is_default) list.default_name = dest.name;
+    if (dest.instance != nullptr) continue;
+    CupsPrinterInfo printer;
+    printer.name = dest.name;
+    printer.device_uri = OptionOf(dest, "device-uri");
+    printer.make_and_model = OptionOf(dest, "printer-make-and-model");
+    printer.info = OptionOf(dest, "printer-info");
+    printer.location = OptionOf(dest, "printer-location");
+    printer.state = NumberOr(OptionOf(dest, "printer-state"), 3);
+    printer.accepting = OptionOf(dest, "printer-is-accepting-jobs") != "false";
+    list.printers.push_back(std::move(printer));
+  }
+  cupsFreeDests(count, dests);
+  if (with_job_counts && !list.printers.empty()) {
+    const auto facts = FetchQueueFacts(connection->http());
+    for (auto& printer : list.printers) {
+      const auto found = facts.find(printer.name);
+      if (found == facts.end()) continue;
+      printer.queued_jobs = found->second.queued_jobs;
+      if (printer.device_uri.empty()) printer.device_uri = found->second.device_uri;
+    }
+  }
+  return list;
+}
+
+std::unique_ptr<CupsDestination> CupsDestination::Find(const std::string& name) {
+  if (name.empty()) return nullptr;
+  auto connection = CupsConnection::Open();
+  if (!connection) return nullptr;
+  std::unique_ptr<CupsDestination> destination(new CupsDestination);
+  destination->dest_count_ = cupsGetDests2(connection->http(), &destination->dests_);
+  destination->connection_ = std::move(connection);
+  cups_dest_t* folded = nullptr;
+  for (int i = 0; i < destination->dest_count_; ++i) {
+    cups_dest_t& dest = destination->dests_[i];
+    if (dest.name == nullptr || dest.instance != nullptr) continue;
+    if (name == dest.name) {
+      destination->dest_ = &dest;
+      break;
+    }
+    if (folded == nullptr && EqualsIgnoreCase(name, dest.name)) folded = &dest;
+  }
+  if (destination->dest_ == nullptr) destination->dest_ = folded;
+  if (destination->dest_ == nullptr) return nullptr;
+  destination->name_ = destination->dest_->name;
+  return destination;
+}
+
+CupsDestination::~CupsDestination() {
+  if (info_ != nullptr) cupsFreeDestInfo(info_);
+  cupsFreeDests(dest_count_, dests_);
+}
+
+cups_dinfo_t* CupsDestination::info() {
+  if (!info_asked_) {
+    info_asked_ = true;
+    info_ = cupsCopyDestInfo(http(), dest_);
+  }
+  return info_;
+}
+
+std::optional<KnownPaper> PaperByNumber(short number) {
+  for (const auto& paper : kPapers)
+    if (paper.number == number) return paper;
+  return std::nullopt;
+}
+
+short PaperNumberForSize(int width, int length) {
+  for (const auto& paper : kPapers)
+    if (std::abs(paper.width - width) <= 100 && std::abs(paper.length - length) <= 100)
+      return paper.number;
+  return 0;
+}
+
+CupsPageSetup DestinationPageSetup(CupsDestination& destination, const DEVMODEA* mode) {
+  CupsPageSetup setup;
+  cups_dinfo_t* info = destination.info();
+  http_t* http = destination.http();
+  cups_dest_t* dest = destination.dest();
+  const DWORD fields = mode != nullptr ? mode->dmFields : 0;
+
+  // The page: the paper the device mode names, else its own size, else the default media.
+  bool have_page = false;
+  cups_size_t size{};
+  if (info != nullptr && (fields & DM_PAPERSIZE) != 0) {
+    if (const auto paper = PaperByNumber(mode->dmPaperSize)) {
+      if (cupsGetDestMediaByName(http, dest, info, paper->pwg_name, CUPS_MEDIA_FLAGS_DEFAULT,
+                                 &size) &&
+          Plausible(PageOf(size))) {
+        setup.page = PageOf(size);
+        have_page = true;
+      } else {
+        setup.page = PlainPage(paper->width, paper->length);
+        have_page = true;
+      }
+    }
+  }
+  if (!have_page && (fields & DM_PAPERWIDTH) != 0 && (fields & DM_PAPERLENGTH) != 0 &&
+      mode->dmPaperWidth > 0 && mode->dmPaperLength > 0) {
+    const int width = mode->dmPaperWidth * 10;  // tenths of a millimetre
+    const int length = mode->dmPaperLength * 10;
+    if (info != nullptr &&
+        cupsGetDestMediaBySize(http, dest, info, width, length, CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
+        Plausible(PageOf(size)))
+      setup.page = PageOf(size);
+    else
+      setup.page = PlainPage(width, length);
+    have_page = true;
+  }
+  // The default media: the user's option, else the queue's media-default. (The library's own
+  // cupsGetDestMediaDefault answers US Letter for queues with a printer description.)
+  if (!have_page && info != nullptr) {
+    std::string media = OptionOf(*dest, "media");
+    if (media.empty()) {
+      if (ipp_attribute_t* attr = cupsFindDestDefault(http, dest, info, "media"))
+        if (const char* name = ippGetString(attr, 0, nullptr)) media = name;
+    }
+    if (!media.empty() &&
+        cupsGetDestMediaByName(http, dest, info, media.c_str(), CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
+        Plausible(PageOf(size)))
+      setup.page = PageOf(size);
+    else if (cupsGetDestMediaDefault(http, dest, info, CUPS_MEDIA_FLAGS_DEFAULT, &size) &&
+             Plausible(PageOf(size)))
+      setup.page = PageOf(size);
+  }
+
+  // The resolution: what the device mode asks for, else the destination's default.
+  if (info != nullptr) {
+    if (ipp_attribute_t* resolution = cupsFindDestDefault(http, dest, info, "printer-resolution")) {
+      ipp_res_t units = IPP_RES_PER_INCH;
+      int y = 0;
+      int x = ippGetResolution(resolution, 0, &y, &units);
+      if (units == IPP_RES_PER_CM) {
+        x = x * 254 / 100;
+        y = y * 254 / 100;
+      }
+      if (x > 0 && y > 0 && x <= 10000 && y <= 10000) {
+        setup.dpi_x = x;
+        setup.dpi_y = y;
+      }
+    }
+  }
+  if ((fields & DM_PRINTQUALITY) != 0 && mode->dmPrintQuality > 0 &&
+      mode->dmPrintQuality <= 10000) {
+    setup.dpi_x = mode->dmPrintQuality;
+    setup.dpi_y = mode->dmPrintQuality;
+    if ((fields & DM_YRESOLUTION) != 0 && mode->dmYResolution > 0 && mode->dmYResolution <= 10000)
+      setup.dpi_y = mode->dmYResolution;
+  }
+
+  // The orientation the destination prints in by default: the user's option, else the
+  // queue's default (IPP: 4 landscape, 5 reverse landscape).
+  int requested = NumberOr(OptionOf(*dest, "orientation-requested"), 0);
+  if (requested == 0 && info != nullptr) {
+    if (ipp_attribute_t* attr = cupsFindDestDefault(http, dest, info, "orientation-requested"))
+      requested = ippGetInteger(attr, 0);
+  }
+  if (requested == 4 || requested == 5) setup.orientation = DMORIENT_LANDSCAPE;
+  return setup;
+}
+
+}  // namespace wydruki::platform

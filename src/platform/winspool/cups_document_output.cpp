@@ -1,0 +1,153 @@
+#include "winspool/cups_document_output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/api/kernel.h"
+#include "winspool/cups_destinations.h"
+
+namespace wydruki::platform {
+namespace {
+
+DWORD ErrorFromIpp(ipp_status_t status) {
+  switch (status) {
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+    case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
+      return ERROR_INVALID_PRINTER_STATE;
+    case IPP_STATUS_ERROR_NOT_FOUND:
+    case IPP_STATUS_ERROR_GONE:
+      return ERROR_NOT_FOUND;
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+      return ERROR_ACCESS_DENIED;
+    case IPP_STATUS_ERROR_REQUEST_ENTITY:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
+}
+
+class CupsDocumentOutput final : public DocumentOutput {
+ public:
+  CupsDocumentOutput(int fd, std::string destination, std::string document_name)
+      : fd_(fd), destination_(std::move(destination)), document_name_(std::move(document_name)) {}
+  ~CupsDocumentOutput() override { Abort(); }
+
+  bool Write(const unsigned char* data, std::size_t size) override {
+    if (fd_ < 0) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    while (size > 0) {
+      const ssize_t written = ::write(fd_, data, size);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  }
+
+  bool Finish() override {
+    if (fd_ < 0) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    const bool submitted = Submit();
+    ::close(fd_);
+    fd_ = -1;
+    return submitted;
+  }
+
+  void Abort() override {
+    if (fd_ >= 0) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+ private:
+  bool Submit() {
+    if (::lseek(fd_, 0, SEEK_SET) != 0) {
+      SetLastError(ERROR_READ_FAULT);
+      return false;
+    }
+    const auto destination = CupsDestination::Find(destination_);
+    if (!destination) {
+      SetLastError(ERROR_NOT_FOUND);
+      return false;
+    }
+    http_t* http = destination->http();
+    cups_dest_t* dest = destination->dest();
+    cups_dinfo_t* info = destination->info();
+    if (info == nullptr) {
+      SetLastError(ERROR_NOT_FOUND);
+      return false;
+    }
+    const char* title = document_name_.empty() ? "Untitled" : document_name_.c_str();
+    int job = 0;
+    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &job, title, 0, nullptr);
+    if (created > IPP_STATUS_OK_CONFLICTING || job <= 0) {
+      SetLastError(ErrorFromIpp(cupsLastError()));
+      return false;
+    }
+    bool sent = cupsStartDestDocument(http, dest, info, job, title, CUPS_FORMAT_PDF, 0, nullptr,
+                                      1) == HTTP_STATUS_CONTINUE;
+    char buffer[65536];
+    while (sent) {
+      const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) sent = false;
+      if (got <= 0) break;
+      sent =
+          cupsWriteRequestData(http, buffer, static_cast<std::size_t>(got)) == HTTP_STATUS_CONTINUE;
+    }
+    const ipp_status_t finished = cupsFinishDestDocument(http, dest, info);
+    if (sent && finished <= IPP_STATUS_OK_CONFLICTING) return true;
+    const DWORD error = ErrorFromIpp(cupsLastError());
+    // The job exists but lacks its document: take it off the queue rather than leave it held.
+    cupsCancelDestJob(http, dest, job);
+    SetLastError(error);
+    return false;
+  }
+
+  int fd_;
+  std::string destination_;
+  std::string document_name_;
+};
+
+// An anonymous temporary file: it has no name from the start, so nothing is left behind
+// whatever becomes of the program.
+int AnonymousTemporaryFile() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string base = (dir != nullptr && *dir != '\0') ? dir : "/tmp";
+#ifdef O_TMPFILE
+  const int fd = ::open(base.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+#endif
+  std::string path = base + "/.wydrukid95-job-XXXXXX";
+  const int named = ::mkstemp(path.data());
+  if (named >= 0) ::unlink(path.c_str());
+  return named;
+}
+
+}  // namespace
+
+std::unique_ptr<DocumentOutput> OpenCupsDocumentOutput(const std::string& destination,
+                                                       const std::string& document_name) {
+  const int fd = AnonymousTemporaryFile();
+  if (fd < 0) {
+    SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  return std::make_unique<CupsDocumentOutput>(fd, destination, document_name);
+}
+
+}  // namespace wydruki::platform

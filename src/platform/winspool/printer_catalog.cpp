@@ -1,0 +1,97 @@
+#include "winspool/printer_catalog.h"
+
+#include <string_view>
+
+#include "common/profile.h"
+#include "platform/api/winspool.h"
+#include "winspool/builtin_printers.h"
+#include "winspool/cups_destinations.h"
+
+namespace wydruki::platform {
+namespace {
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string ProfileDefaultDevice() {
+  const auto line = ProfileValue("windows", "device");
+  if (!line) return {};
+  std::string device = line->substr(0, line->find(','));
+  while (!device.empty() && (device.back() == ' ' || device.back() == '\t')) device.pop_back();
+  while (!device.empty() && (device.front() == ' ' || device.front() == '\t'))
+    device.erase(device.begin());
+  return device;
+}
+
+// The listed name that `wanted` stands for: the same name, else one differing only in case.
+const PrinterEntry* FindListed(const std::vector<PrinterEntry>& printers,
+                               const std::string& wanted) {
+  if (wanted.empty()) return nullptr;
+  for (const auto& printer : printers)
+    if (printer.name == wanted) return &printer;
+  for (const auto& printer : printers)
+    if (EqualsIgnoreCase(printer.name, wanted)) return &printer;
+  return nullptr;
+}
+
+}  // namespace
+
+DWORD StatusFromIppState(int state, bool accepting) {
+  DWORD status = 0;
+  if (state == 4) status |= PRINTER_STATUS_PRINTING;
+  if (state == 5) status |= PRINTER_STATUS_PAUSED;
+  // A queue that refuses jobs cannot be printed to: Windows calls such a printer unavailable.
+  if (!accepting) status |= PRINTER_STATUS_NOT_AVAILABLE;
+  return status;
+}
+
+std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
+  std::vector<PrinterEntry> printers;
+  const CupsPrinterList cups = ListCupsPrinters(with_job_counts);
+  for (const auto& destination : cups.printers) {
+    // The built-in printers keep their names: a CUPS queue called the same is not listed.
+    if (EqualsIgnoreCase(destination.name, kPdfFilePrinter) ||
+        EqualsIgnoreCase(destination.name, kTraceFilePrinter))
+      continue;
+    PrinterEntry entry;
+    entry.kind = PrinterKind::kCups;
+    entry.name = destination.name;
+    entry.port = destination.device_uri.empty() ? destination.name : destination.device_uri;
+    entry.driver = destination.make_and_model.empty() ? "cups" : destination.make_and_model;
+    entry.comment = destination.info;
+    entry.location = destination.location;
+    entry.status = StatusFromIppState(destination.state, destination.accepting);
+    entry.jobs = static_cast<DWORD>(destination.queued_jobs);
+    entry.attributes = PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_LOCAL;
+    printers.push_back(std::move(entry));
+  }
+  for (const char* name : {kPdfFilePrinter, kTraceFilePrinter}) {
+    const auto builtin = ResolveBuiltinPrinter(name, nullptr);
+    PrinterEntry entry;
+    entry.kind = builtin->kind;
+    entry.name = builtin->name;
+    entry.port = builtin->port;
+    entry.driver = "builtin";
+    entry.attributes = PRINTER_ATTRIBUTE_LOCAL;
+    printers.push_back(std::move(entry));
+  }
+  const std::string default_name = DefaultPrinterName(printers, cups.default_name);
+  for (auto& printer : printers)
+    if (printer.name == default_name) printer.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
+  return printers;
+}
+
+std::string DefaultPrinterName(const std::vector<PrinterEntry>& printers,
+                               const std::string& cups_default) {
+  if (const auto* listed = FindListed(printers, ProfileDefaultDevice())) return listed->name;
+  if (const auto* listed = FindListed(printers, cups_default)) return listed->name;
+  return kPdfFilePrinter;
+}
+
+}  // namespace wydruki::platform
