@@ -82,7 +82,9 @@ std::string ProgramDirectory() {
 
 std::string FontSettingsPath() { return ProgramDirectory() + "font.def"; }
 
-void LoadFontSettings(FontDialogValues* dialog) { LoadFontSettingsFrom(FontSettingsPath(), dialog); }
+void LoadFontSettings(FontDialogValues* dialog) {
+  LoadFontSettingsFrom(FontSettingsPath(), dialog);
+}
 
 void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog) {
   UseStandardFonts = false;

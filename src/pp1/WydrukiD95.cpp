@@ -1,0 +1,380 @@
+#include "pp1/WydrukiD95.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Forms/Application.h"
+#include "Printers/Printer.h"
+#include "pp1/CharMap.h"
+#include "pp1/JobSignal.h"
+#include "pp2/FontSettings.h"
+#include "pp2/TextLines.h"
+#include "pp2/WyborFonty.h"
+#include "resources/TrayIcons.h"
+
+namespace wydruki::pp1 {
+
+TWydrukiD95* WydrukiD95 = nullptr;
+
+namespace {
+
+using forms::Bounds;
+using forms::TObject;
+
+std::vector<std::string>& ProgramArguments() {
+  static std::vector<std::string> arguments;
+  return arguments;
+}
+
+forms::FormLayout MainLayout() {
+  forms::FormLayout layout;
+  layout.class_name = "TWydrukiD95";
+  layout.caption = "Wydruki dla D95";
+  layout.left = 110;
+  layout.top = 105;
+  layout.width = 427 + 6;
+  layout.height = 273 + 25;
+  // A dialog frame without any title-bar buttons: the window cannot be closed from its frame.
+  layout.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | WS_CLIPSIBLINGS;
+  layout.ex_style = WS_EX_DLGMODALFRAME;
+  return layout;
+}
+
+constexpr std::size_t kSignalIdentityBytes = 64 * 1024;
+constexpr const char* kProgressHint = "Wydruk dla D'95 Drukowanie :";
+
+void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
+
+// How far through the file the reading is, in whole percent of its 128-byte blocks. A file of
+// less than one block is read whole at once: 100.
+int Percentage(std::uint64_t fetched, std::uint64_t size) {
+  const std::uint64_t blocks = size / pp2::TextLineReader::kBufferSize;
+  if (blocks == 0) return 100;
+  const std::uint64_t position = fetched / pp2::TextLineReader::kBufferSize;
+  const long double percent =
+      static_cast<long double>(position) / static_cast<long double>(blocks) * 100.0L;
+  return static_cast<int>(std::min(100.0L, std::trunc(percent)));
+}
+
+}  // namespace
+
+// What makes a job signal the one seen before: its bytes and when it was last written.
+struct TWydrukiD95::SignalIdentity {
+  std::string bytes;
+  FILETIME written{};
+  bool operator==(const SignalIdentity& other) const {
+    return bytes == other.bytes && written.dwLowDateTime == other.written.dwLowDateTime &&
+           written.dwHighDateTime == other.written.dwHighDateTime;
+  }
+  static std::optional<SignalIdentity> Of(const std::string& path) {
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+    FindClose(search);
+    SignalIdentity identity;
+    identity.written = found.ftLastWriteTime;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return identity;
+    char buffer[4096];
+    DWORD read = 0;
+    while (identity.bytes.size() < kSignalIdentityBytes &&
+           ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+      identity.bytes.append(buffer, read);
+    CloseHandle(file);
+    return identity;
+  }
+};
+
+bool Exists(const std::string& name) {
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(name.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  FILETIME local{};
+  WORD date = 0, time = 0;
+  return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
+         FileTimeToDosDateTime(&local, &date, &time);
+}
+
+void SetProgramArguments(std::vector<std::string> arguments) {
+  ProgramArguments() = std::move(arguments);
+}
+
+TWydrukiD95::TWydrukiD95(forms::TComponent* owner)
+    : forms::TCustomForm(owner, MainLayout()), retired_signal_(nullptr) {
+  GroupBox1 = new forms::TGroupBox(this, Bounds{33, 16, 361, 113}, "Drukarka :");
+  const char* captions[] = {"Nazwa :", "Stan :", "Typ :", "Gdzie :", "Komentarz :"};
+  forms::TLabel** caption_labels[] = {&Label1, &Label2, &Label3, &Label4, &Label5};
+  forms::TLabel** value_labels[] = {&DrNazwa, &DrStan, &DrTyp, &DrGdzie, &DrKomentarz};
+  for (int row = 0; row < 5; ++row) {
+    const int y = 16 + 24 + 16 * row;
+    *caption_labels[row] = new forms::TLabel(this, Bounds{33 + 8, y, 63 - 8, 13}, captions[row]);
+    *value_labels[row] = new forms::TLabel(this, Bounds{33 + 72, y, 257, 13}, "");
+  }
+  Label7 = new forms::TLabel(this, Bounds{16, 144, 45, 13}, "Katalog :");
+  Label6 = new forms::TLabel(this, Bounds{64, 144, 200, 13}, "");
+  Label8 = new forms::TLabel(this, Bounds{16, 168, 100, 13}, "Liczba lini na stron\xEA :");
+  Label8->SetVisible(false);
+  Label9 = new forms::TLabel(this, Bounds{120, 168, 20, 13}, "76");
+  Label9->SetVisible(false);
+  CheckBox1 = new forms::TCheckBox(this, Bounds{280, 144, 129, 17}, "Fonty Standardowe");
+  BitBtn2 = new forms::TBitBtn(this, Bounds{280, 176, 137, 25}, "Czcionka");
+  BitBtn2->ModalResult = forms::mrAll;
+  Panel1 = new forms::TPanel(this, Bounds{280, 208, 137, 57});
+  Label10 = new forms::TLabel(this, Bounds{300, 228, 100, 13}, "Wersja 2.0c");
+  BitBtn1 = new forms::TBitBtn(this, Bounds{180, 232, 75, 25}, "&OK");
+  BitBtn1->SetKind(forms::TBitBtnKind::bkYes);
+  CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };
+  BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
+  BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
+
+  Timer1 = new extctrls::TTimer(this);
+  Timer1->SetOnTimer([this](TObject* s) { Timer1Timer(s); });
+
+  WinTaskbar1 = new wtaskbar::TWinTaskbar(this);
+  WinTaskbar1->SetHint(kIdleHint);
+  WinTaskbar1->Icon().LoadFromBytes(resources::TrayIconFile(1));
+  WinTaskbar1->OnDblClick = [this](TObject* s) { WinTaskbar1DblClick(s); };
+  WinTaskbar1->SetShowIcon(true);
+
+  Icon6 = new icon6::TIcon6(this);
+  for (int frame = 1; frame <= 6; ++frame)
+    Icon6->IconNumber(frame).LoadFromBytes(resources::TrayIconFile(frame));
+
+  Menu = new forms::TPopupMenu(this);
+  AnulujWydruk1 = &Menu->Add("&Anuluj wydruk", [this](TObject* s) { AnulujWydruk1Click(s); });
+  AnulujWydruk1->SetEnabled(false);
+  K1 = &Menu->Add("K&onfiguracja", [this](TObject* s) { K1Click(s); });
+  N1 = &Menu->Add("-");
+  Koniec1 = &Menu->Add("&Koniec", [this](TObject* s) { Koniec1Click(s); });
+  WinTaskbar1->PopUpMenu = Menu;
+
+  OnCreate = [this](TObject* s) { FormCreate(s); };
+  OnShow = [this](TObject* s) { FormShow(s); };
+  OnActivate = [this](TObject* s) { FormActivate(s); };
+
+  pages_ = std::make_unique<PagePrinter>(
+      printers::ActivePrinter(),
+      [] {
+        if (forms::TApplication* application = forms::Application()) application->DrainMessages();
+      },
+      CancelRequested);
+}
+
+TWydrukiD95::~TWydrukiD95() {
+  if (WydrukiD95 == this) WydrukiD95 = nullptr;
+}
+
+void TWydrukiD95::FormCreate(TObject*) {
+  // The first copy owns the mutex until it ends; the system releases it then.
+  CreateMutexA(nullptr, TRUE, "ZMWPDRK");
+  const DWORD mutex_error = GetLastError();
+  JobDirectory = pp2::ProgramDirectory();
+  if (ProgramArguments().size() == 1) JobDirectory = ProgramArguments().front();
+  Label6->SetCaption(JobDirectory);
+  if (mutex_error != 0) {
+    // Another copy is running: only start the companion, and end.
+    WinExec(kCompanion, SW_SHOWDEFAULT);
+    forms::Application()->RequestQuit();
+  }
+  CheckBox1->SetChecked(pp2::UseStandardFonts);
+}
+
+void TWydrukiD95::FormShow(TObject*) {
+  ShowForm();
+  DaneDrukarki();
+}
+
+void TWydrukiD95::FormActivate(TObject*) {
+  pp2::LoadFontSettings(pp2::WyborFonty);
+  CheckBox1->SetChecked(pp2::UseStandardFonts);
+  BitBtn2->SetEnabled(!pp2::UseStandardFonts);
+}
+
+void TWydrukiD95::DaneDrukarki() {
+  DWORD needed = 0;
+  DWORD returned = 0;
+  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
+  if (needed == 0) return;
+  std::vector<BYTE> buffer(needed);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
+    return;
+  const auto text = [](const char* value) { return std::string(value != nullptr ? value : ""); };
+  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+  for (DWORD i = 0; i < returned; ++i) {
+    DrNazwa->SetCaption(text(printers[i].pPrinterName));
+    DrTyp->SetCaption(text(printers[i].pDriverName));
+    DrGdzie->SetCaption(text(printers[i].pPortName));
+    DrKomentarz->SetCaption(text(printers[i].pComment));
+    if ((printers[i].Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0) break;
+  }
+}
+
+void TWydrukiD95::CheckBox1Click(TObject*) {
+  if (pp2::WyborFonty == nullptr) return;
+  pp2::UseStandardFonts = CheckBox1->Checked();
+  BitBtn2->SetEnabled(!pp2::UseStandardFonts);
+  pp2::SaveFontSettings(*pp2::WyborFonty);
+}
+
+void TWydrukiD95::BitBtn1Click(TObject*) { SetVisible(false); }
+
+void TWydrukiD95::BitBtn2Click(TObject*) {
+  if (pp2::WyborFonty != nullptr) pp2::WyborFonty->RunModal();
+}
+
+void TWydrukiD95::K1Click(TObject*) { SetVisible(true); }
+
+void TWydrukiD95::WinTaskbar1DblClick(TObject*) { SetVisible(true); }
+
+void TWydrukiD95::Koniec1Click(TObject*) { CloseForm(); }
+
+void TWydrukiD95::AnulujWydruk1Click(TObject*) {
+  if (printers::ActivePrinter().IsPrinting()) CancelRequested = true;
+}
+
+void TWydrukiD95::RenderCollectedPage(bool standard_fonts, std::int32_t line_count) {
+  if (standard_fonts)
+    pages_->Wydruk1StronyOld(PageLines, line_count);
+  else
+    pages_->Wydruk1Strony(PageLines, line_count);
+}
+
+void TWydrukiD95::EndJobDisplay() {
+  WinTaskbar1->SetHint(kIdleHint);
+  AnulujWydruk1->SetEnabled(false);
+}
+
+JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
+  printers::TPrinter& printer = printers::ActivePrinter();
+  if (printer.IsPrinting()) return JobOutcome::NotStarted;
+  if (!Exists(name)) return JobOutcome::NotStarted;
+  pp2::TextLineReader file(name);
+  // A file another program still holds open for writing is tried again at the next tick.
+  if (!file.IsOpen()) return JobOutcome::NotStarted;
+
+  printer.DocumentTitle = name;
+  std::int32_t line_count = 0;
+  printer.SetPageOrientation(printers::TPrinterOrientation::poPortrait);
+  CancelRequested = false;
+  printer.StartDocument();
+  try {
+    // The job keeps the font path it started with, even if the switch changes meanwhile.
+    const bool standard_fonts = CheckBox1->Checked();
+    if (standard_fonts) {
+      const HFONT preview =
+          pp2::WyborFonty != nullptr ? pp2::WyborFonty->PreviewFont().FontHandle() : nullptr;
+      pages_->WydrukStartOld(preview, JobLinesPerPage);
+    } else {
+      pages_->WydrukStart(JobLinesPerPage);
+    }
+    AnulujWydruk1->SetEnabled(true);
+    WinTaskbar1->SetIcon(&Icon6->Icon2());
+    const std::uint64_t size = file.Size();
+    int step = 2;
+    int last_percentage = 0;
+    ShownLinesPerPage = NormalLinesPerPage;
+    while (!file.AtEnd()) {
+      const std::string line = ConvertLine(file.ReadLine());
+      const int percentage = Percentage(file.BytesFetched(), size);
+      if (percentage != last_percentage) {
+        step = ((step + 1) % 5) + 2;
+        WinTaskbar1->SetIcon(&Icon6->IconNumber(step));
+      }
+      last_percentage = percentage;
+      WinTaskbar1->SetHint(kProgressHint + std::to_string(percentage) + "%");
+      ++line_count;
+      // The page buffer grows with the page: pages end at form feeds and nowhere else.
+      if (PageLines.size() < static_cast<std::size_t>(line_count)) PageLines.resize(line_count);
+      PageLines[static_cast<std::size_t>(line_count - 1)] = line;
+      if (line.find("\x1BG") != std::string::npos) ShownLinesPerPage = JobLinesPerPage;
+      if (line.find("\x1Bg") != std::string::npos) ShownLinesPerPage = NormalLinesPerPage;
+      Label9->SetCaption(std::to_string(ShownLinesPerPage));
+      if (line.find('\x0C') != std::string::npos || file.AtEnd()) {
+        RenderCollectedPage(standard_fonts, line_count);
+        if (CancelRequested) {
+          printer.CancelDocument();
+          break;
+        }
+        if (!file.AtEnd()) printer.NextPage();
+        line_count = 0;
+      }
+    }
+  } catch (...) {
+    // A failed job leaves no document open: it is aborted, and nothing of it is printed.
+    file.Close();
+    if (printer.IsPrinting()) {
+      try {
+        printer.CancelDocument();
+      } catch (const std::exception&) {
+      }
+    }
+    EndJobDisplay();
+    WinTaskbar1->SetIcon(&Icon6->Icon1());
+    throw;
+  }
+  file.Close();
+  EndJobDisplay();
+  const bool cancelled = CancelRequested;
+  if (!cancelled) printer.FinishDocument();
+  WinTaskbar1->SetIcon(&Icon6->Icon1());
+  return cancelled ? JobOutcome::Cancelled : JobOutcome::Printed;
+}
+
+bool TWydrukiD95::IsRetiredSignal(const std::string& path) const {
+  if (!retired_signal_) return false;
+  const auto identity = SignalIdentity::Of(path);
+  return identity && *identity == *retired_signal_;
+}
+
+void TWydrukiD95::RetireJobSignal(const std::string& path) {
+  auto identity = SignalIdentity::Of(path);
+  DeleteSignalFile(path);
+  if (Exists(path) && identity)
+    retired_signal_ = std::make_unique<SignalIdentity>(std::move(*identity));
+  else
+    retired_signal_.reset();
+}
+
+void TWydrukiD95::Timer1Timer(TObject*) {
+  if (FirstTick) {
+    if (Exists(JobDirectory + kStopSignal)) DeleteSignalFile(JobDirectory + kStopSignal);
+    SetVisible(false);
+    FirstTick = false;
+    WinExec(kCompanion, SW_SHOWDEFAULT);
+  }
+  const std::string signal_path = JobDirectory + kJobSignal;
+  if (Exists(signal_path)) {
+    Timer1->SetEnabled(false);
+    if (IsRetiredSignal(signal_path)) {
+      // Printed already; only its signal could not be removed. Try again, print nothing.
+      RetireJobSignal(signal_path);
+    } else {
+      const JobSignal signal = ReadJobFile(signal_path);
+      if (signal.lines_per_page) JobLinesPerPage = *signal.lines_per_page;
+      if (!signal.file_name.empty() && Exists(signal.file_name)) {
+        try {
+          if (WydrukPliku(signal.file_name) != JobOutcome::NotStarted) RetireJobSignal(signal_path);
+          last_reported_failure_.clear();
+        } catch (const std::exception& error) {
+          // The job stays and is tried again; the same failure is reported only once.
+          const std::string failure = signal.file_name + '\n' + error.what();
+          if (failure != last_reported_failure_) {
+            last_reported_failure_ = failure;
+            if (forms::TApplication* application = forms::Application())
+              application->ReportError(error);
+          }
+        }
+      }
+    }
+    Timer1->SetEnabled(true);
+  }
+  if (Exists(JobDirectory + kStopSignal)) {
+    DeleteSignalFile(JobDirectory + kStopSignal);
+    CloseForm();
+  }
+}
+
+}  // namespace wydruki::pp1

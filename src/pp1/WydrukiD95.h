@@ -1,0 +1,117 @@
+// The main window: the configuration window with the default printer's data, the job
+// directory and the "Fonty Standardowe" switch; the owner of the job timer, the notification-
+// area icon with its menu, and the print job driver.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ExtCtrls/Timer.h"
+#include "Forms/Buttons.h"
+#include "Forms/Controls.h"
+#include "Forms/Form.h"
+#include "Forms/Menus.h"
+#include "Icon6/Icon6.h"
+#include "WTaskBar/WinTaskbar.h"
+#include "pp1/PagePrinter.h"
+
+namespace wydruki::pp1 {
+
+inline constexpr std::int32_t NormalLinesPerPage = kNormalLinesPerPage;
+inline constexpr const char* kJobSignal = "win95.drk";
+inline constexpr const char* kStopSignal = "koniec.drk";
+inline constexpr const char* kCompanion = "d95.pif";
+inline constexpr const char* kIdleHint = "Wydruk dla D'95";
+
+// How a job ended.
+enum class JobOutcome {
+  Printed,     // the document was finished and handed to the printer
+  Cancelled,   // the user cancelled it; the document was aborted
+  NotStarted,  // the file is missing, cannot be opened yet, or a document is still open
+};
+
+// A directory search finds an entry of that name that is not a directory and whose last write
+// time can be a DOS date and time.
+bool Exists(const std::string& name);
+
+// The program's arguments (without the program itself), as main received them.
+void SetProgramArguments(std::vector<std::string> arguments);
+
+class TWydrukiD95 : public forms::TForm {
+ public:
+  explicit TWydrukiD95(forms::TComponent* owner);
+  ~TWydrukiD95() override;
+
+  // Event handlers.
+  void FormCreate(forms::TObject* sender);
+  void FormShow(forms::TObject* sender);
+  void FormActivate(forms::TObject* sender);
+  void DaneDrukarki();
+  void CheckBox1Click(forms::TObject* sender);
+  void BitBtn1Click(forms::TObject* sender);
+  void BitBtn2Click(forms::TObject* sender);
+  void K1Click(forms::TObject* sender);
+  void WinTaskbar1DblClick(forms::TObject* sender);
+  void Koniec1Click(forms::TObject* sender);
+  void AnulujWydruk1Click(forms::TObject* sender);
+  void Timer1Timer(forms::TObject* sender);
+
+  // Prints one text file as one document.
+  JobOutcome WydrukPliku(const std::string& name);
+
+  std::string JobDirectory;
+  bool FirstTick = true;
+  std::int32_t JobLinesPerPage = 77;
+  bool CancelRequested = false;
+  std::int32_t ShownLinesPerPage = NormalLinesPerPage;
+  std::vector<std::string> PageLines;
+
+  forms::TGroupBox* GroupBox1;
+  forms::TLabel* Label1;
+  forms::TLabel* Label2;
+  forms::TLabel* Label3;
+  forms::TLabel* Label4;
+  forms::TLabel* Label5;
+  forms::TLabel* DrNazwa;
+  forms::TLabel* DrStan;
+  forms::TLabel* DrTyp;
+  forms::TLabel* DrGdzie;
+  forms::TLabel* DrKomentarz;
+  forms::TLabel* Label7;
+  forms::TLabel* Label6;
+  forms::TLabel* Label8;
+  forms::TLabel* Label9;
+  forms::TCheckBox* CheckBox1;
+  forms::TBitBtn* BitBtn2;
+  forms::TPanel* Panel1;
+  forms::TLabel* Label10;
+  forms::TBitBtn* BitBtn1;
+  extctrls::TTimer* Timer1;
+  wtaskbar::TWinTaskbar* WinTaskbar1;
+  icon6::TIcon6* Icon6;
+  forms::TPopupMenu* Menu;
+  forms::TMenuItem* AnulujWydruk1;
+  forms::TMenuItem* K1;
+  forms::TMenuItem* N1;
+  forms::TMenuItem* Koniec1;
+
+ private:
+  struct SignalIdentity;
+  void RenderCollectedPage(bool standard_fonts, std::int32_t line_count);
+  void EndJobDisplay();
+  // Deletes the job signal; remembers it when it cannot be deleted, so it is not printed again.
+  void RetireJobSignal(const std::string& path);
+  bool IsRetiredSignal(const std::string& path) const;
+
+  std::unique_ptr<PagePrinter> pages_;
+  std::unique_ptr<SignalIdentity> retired_signal_;
+  std::string last_reported_failure_;
+};
+
+// The main window (none before it is made).
+extern TWydrukiD95* WydrukiD95;
+
+}  // namespace wydruki::pp1

@@ -1,0 +1,196 @@
+#include "pp2/WyborFonty.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "Graphics/Colors.h"
+
+namespace wydruki::pp2 {
+
+TWyborFonty* WyborFonty = nullptr;
+
+namespace {
+
+using forms::Bounds;
+using forms::TObject;
+
+constexpr BYTE kMonospaceTrueType = 0x36;
+constexpr BYTE kEastEuropeCharset = 238;
+constexpr int kBoxCellHeight = 28;
+
+// The samples, in Windows-1250.
+constexpr const char* kCapitalSample =
+    "Przyk\xB3"
+    "ad: \xA5\xCA\xC6\xA3\xD1\xD3\x8C\xD3\xAF\x8F.";
+constexpr const char* kSmallSample =
+    "przyk\xB3"
+    "ad: \xB9\xEA\xE6\xB3\xF1\xF3\x9C\xF3\xBF\x9F.";
+
+forms::FormLayout DialogLayout() {
+  forms::FormLayout layout;
+  layout.class_name = "TWyborFonty";
+  layout.caption = "Wyb\xF3r Font\xF3w";
+  layout.width = 517 + 6;
+  layout.height = 396 + 25;
+  layout.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPSIBLINGS;
+  layout.ex_style = WS_EX_DLGMODALFRAME;
+  layout.position = forms::TPosition::poScreenCenter;
+  return layout;
+}
+
+int CALLBACK CollectFamily(const LOGFONTA* font, const TEXTMETRICA*, DWORD, LPARAM data) {
+  reinterpret_cast<std::vector<std::string>*>(data)->push_back(font->lfFaceName);
+  return 1;
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) <
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+  return !LessIgnoringCase(a, b) && !LessIgnoringCase(b, a);
+}
+
+// The screen's font list: "Default", then every family the system has for any character set,
+// once each, in alphabetical order without regard to letter case.
+std::vector<std::string> ScreenFontNames() {
+  std::vector<std::string> families;
+  if (HDC screen = GetDC(nullptr)) {
+    LOGFONTA query{};
+    query.lfCharSet = DEFAULT_CHARSET;
+    EnumFontFamiliesExA(screen, &query, reinterpret_cast<FONTENUMPROCA>(&CollectFamily),
+                        reinterpret_cast<LPARAM>(&families), 0);
+    ReleaseDC(nullptr, screen);
+  }
+  std::sort(families.begin(), families.end(), LessIgnoringCase);
+  families.erase(std::unique(families.begin(), families.end(), EqualIgnoringCase), families.end());
+  families.insert(families.begin(), "Default");
+  return families;
+}
+
+}  // namespace
+
+bool MonospaceFontFilter(const TEXTMETRICA& metrics) {
+  return metrics.tmPitchAndFamily == kMonospaceTrueType;
+}
+
+TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, DialogLayout()) {
+  Label1 = new forms::TLabel(this, Bounds{24, 8, 90, 13}, "Rodzaj czcionki :");
+  FontyRodzaj = new forms::TComboBox(this, Bounds{24, 32, 145, 21});
+  FontyRodzaj->SetText("Courier New");
+  Label3 = new forms::TLabel(this, Bounds{208, 72, 70, 13}, "Wysoko\x9C\xE6 % :");
+  Wys = new forms::TMaskEdit(this, Bounds{280, 64, 49, 21});
+  Wys->SetText("100");
+  Label4 = new forms::TLabel(this, Bounds{208, 8, 50, 13}, "Grubo\x9C\xE6 :");
+  Grubosc = new forms::TComboBox(this, Bounds{208, 32, 145, 21});
+  for (const char* weight : {"Ma\xB3"
+                             "a",
+                             "Normalna", "\x8Crednia",
+                             "Du\xBF"
+                             "a",
+                             "Bardzo du\xBF"
+                             "a"})
+    Grubosc->AddItem(weight);
+  Grubosc->SetItemIndex(1);
+  Label6 = new forms::TLabel(this, Bounds{16, 256, 130, 13}, "Czcionka zmodyfikowana :");
+  Panel1 = new forms::TPanel(this, Bounds{16, 272, 489, 113});
+  Box = new forms::TPaintBox(this, Bounds{18, 274, 485, 109});
+  Box->Font().SetName("Courier New");
+  Box->Font().SetColor(graphics::clBlack);
+  Box->Font().SetCharset(kEastEuropeCharset);
+  Box->Font().SetHeight(kBoxCellHeight);
+  OK = new forms::TBitBtn(this, Bounds{408, 16, 89, 25}, "OK");
+  OK->ModalResult = forms::mrOk;
+  OK->OnClick = [this](TObject* sender) { OKClick(sender); };
+  Label5 = new forms::TLabel(this, Bounds{16, 120, 60, 13}, "Czcionka  :");
+  Panel2 = new forms::TPanel(this, Bounds{16, 136, 489, 113});
+  Box2 = new forms::TPaintBox(this, Bounds{18, 138, 485, 109});
+  Box2->Font().SetName("Courier New");
+  Box2->Font().SetColor(graphics::clMaroon);
+  Box2->Font().SetCharset(kEastEuropeCharset);
+  Box2->Font().SetSize(8);
+  BitBtn2 = new forms::TBitBtn(this, Bounds{408, 104, 89, 25}, "&Zastosuj");
+  BitBtn2->Default = true;
+  BitBtn2->OnClick = [this](TObject* sender) { BitBtn2Click(sender); };
+  Anuluj = new forms::TBitBtn(this, Bounds{408, 56, 89, 25}, "&Anuluj");
+  Anuluj->SetKind(forms::TBitBtnKind::bkCancel);
+  Anuluj->OnClick = [this](TObject* sender) { AnulujClick(sender); };
+  OnCreate = [this](TObject* sender) { FormCreate(sender); };
+  OnShow = [this](TObject* sender) { FormShow(sender); };
+}
+
+TWyborFonty::~TWyborFonty() {
+  if (WyborFonty == this) WyborFonty = nullptr;
+}
+
+std::string TWyborFonty::PreviewFaceName() const { return Box->Font().Name(); }
+
+void TWyborFonty::SetFaceName(const std::string& face) { PreviewFont().SetName(face); }
+
+void TWyborFonty::FillFaceList() {
+  graphics::TFont& measuring = Box->Font();
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return;
+  for (const std::string& name : ScreenFontNames()) {
+    measuring.SetName(name);
+    const HGDIOBJ previous = SelectObject(screen, measuring.FontHandle());
+    TEXTMETRICA metrics{};
+    const bool measured = GetTextMetricsA(screen, &metrics) != FALSE;
+    SelectObject(screen, previous);
+    if (measured && MonospaceFontFilter(metrics)) FontyRodzaj->AddItem(name);
+  }
+  ReleaseDC(nullptr, screen);
+}
+
+void TWyborFonty::FormCreate(TObject*) {
+  FillFaceList();
+  Grubosc->SetItemIndex(1);
+  LoadFontSettings(this);
+  FontyRodzaj->SetItemIndex(FontyRodzaj->IndexOf(PreviewFaceName()));
+  RefreshPreview();
+}
+
+void TWyborFonty::FormShow(TObject*) {
+  SavedPrintLogFont = PrintLogFont;
+  SavedHeightText = Wys->Text();
+  SavedFaceIndex = FontyRodzaj->ItemIndex();
+  SavedWeightIndex = Grubosc->ItemIndex();
+  RefreshPreview();
+}
+
+void TWyborFonty::DrawSample(forms::TPaintBox& box) {
+  auto& canvas = box.Canvas();
+  canvas.Brush().SetStyle(graphics::TBrushStyle::bsSolid);
+  canvas.Brush().SetColor(graphics::clWhite);
+  canvas.FillArea(RECT{0, 0, box.Width(), box.Height()});
+  canvas.Brush().SetColor(graphics::clWhite);
+  canvas.Brush().SetStyle(graphics::TBrushStyle::bsClear);
+  canvas.WriteText(10, 10, kCapitalSample);
+  canvas.WriteText(10, 75, kSmallSample);
+}
+
+void TWyborFonty::RefreshPreview() {
+  BuildPrintLogFont(FontyRodzaj->Text(), Wys->Text(), Grubosc->ItemIndex());
+  PreviewFont().SetFontHandle(CreateFontIndirectA(&PrintLogFont));
+  DrawSample(*Box);
+  Box2->Font().SetFontHandle(CreateFontIndirectA(&SavedPrintLogFont));
+  DrawSample(*Box2);
+}
+
+void TWyborFonty::BitBtn2Click(TObject*) { RefreshPreview(); }
+
+void TWyborFonty::OKClick(TObject*) { SaveFontSettings(*this); }
+
+void TWyborFonty::AnulujClick(TObject*) {
+  Wys->SetText(SavedHeightText);
+  FontyRodzaj->SetItemIndex(SavedFaceIndex);
+  Grubosc->SetItemIndex(SavedWeightIndex);
+  RefreshPreview();
+}
+
+}  // namespace wydruki::pp2
