@@ -153,4 +153,12 @@ std::vector<std::pair<std::string, std::string>> ProfileSection(std::string_view
   });
 }
 
+std::vector<std::string> ProfileSectionNames() {
+  return WithProfile([](const ParsedProfile& profile) {
+    std::vector<std::string> names;
+    for (const auto& s : profile.sections) names.push_back(s.name);
+    return names;
+  });
+}
+
 }  // namespace wydruki::platform

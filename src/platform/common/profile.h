@@ -23,6 +23,9 @@ std::optional<std::string> ProfileValue(std::string_view section, std::string_vi
 // Every key=value pair of `section`, in file order (empty when absent).
 std::vector<std::pair<std::string, std::string>> ProfileSection(std::string_view section);
 
+// The names of all sections, in file order (a name repeated in the file is listed once).
+std::vector<std::string> ProfileSectionNames();
+
 // The user's home directory ($HOME, else the password database).
 std::string HomeDirectory();
 
