@@ -21,6 +21,11 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string Join(const std::string& directory, std::string_view name) {
   if (directory.empty()) return std::string(name);
   if (directory.back() == '/') return directory + std::string(name);
@@ -122,6 +127,8 @@ std::optional<std::string> ToNativePath(std::string_view dos_path, bool last_may
       return std::nullopt;
     }
     path = Join(path, resolved.back());
+    // Every component but the last must be a directory to be looked into.
+    if (!last && !IsDirectory(path)) return std::nullopt;
   }
   if (path.empty()) return std::string(".");
   return path;

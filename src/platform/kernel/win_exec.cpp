@@ -229,8 +229,18 @@ UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
   if (lpCmdLine == nullptr) return ERROR_FILE_NOT_FOUND;
   const auto [program, rest] = SplitProgramName(lpCmdLine);
   if (program.empty()) return ERROR_FILE_NOT_FOUND;
-  const Found found = Locate(program);
+  Found found = Locate(program);
   if (found.path.empty()) return found.error;
+  if (found.path.front() != '/') {
+    // The program and any launcher get the file's full path.
+    char directory[4096];
+    if (::getcwd(directory, sizeof(directory)) == nullptr) return ERROR_PATH_NOT_FOUND;
+    std::string absolute(directory);
+    std::string_view relative(found.path);
+    while (relative.substr(0, 2) == "./") relative.remove_prefix(2);
+    if (absolute.back() != '/') absolute.push_back('/');
+    found.path = absolute + std::string(relative);
+  }
 
   std::vector<std::string> argv;
   const std::vector<std::string> arguments = SplitArguments(rest);
