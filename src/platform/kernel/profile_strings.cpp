@@ -1,5 +1,6 @@
 // GetProfileStringA over the profile file (common/profile.h).
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "common/printer_backend.h"
 #include "common/profile.h"
 #include "kernel/dos_path.h"
+#include "kernel/system_error.h"
 #include "platform/api/kernel.h"
 
 namespace wydruki::platform {
@@ -77,4 +79,26 @@ DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
   while (!fallback.empty() && (fallback.back() == ' ' || fallback.back() == '\t'))
     fallback.remove_suffix(1);
   return CopyString(fallback, lpReturnedString, nSize);
+}
+
+BOOL WINAPI WriteProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString) {
+  // Names and values that would break the file's line structure are refused.
+  auto well_formed = [](LPCSTR text, const char* forbidden) {
+    return text == nullptr || std::strpbrk(text, forbidden) == nullptr;
+  };
+  if (lpAppName == nullptr || *lpAppName == '\0' || !well_formed(lpAppName, "\r\n]") ||
+      !well_formed(lpKeyName, "\r\n=[") ||
+      (lpKeyName != nullptr && (*lpKeyName == '\0' || *lpKeyName == ';' || *lpKeyName == '#')) ||
+      !well_formed(lpString, "\r\n")) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::string key = lpKeyName != nullptr ? lpKeyName : "";
+  const std::string value = lpString != nullptr ? lpString : "";
+  if (!WriteProfileValue(lpAppName, lpKeyName != nullptr ? &key : nullptr,
+                         lpString != nullptr ? &value : nullptr)) {
+    SetLastError(WindowsErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
 }

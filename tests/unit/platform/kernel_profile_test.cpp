@@ -80,3 +80,49 @@ TEST_F(KernelProfile, TheDefaultPrinterLineComesFromThePrintersWhenTheProfileHas
 }
 
 }  // namespace
+
+namespace {
+
+class KernelProfileWriting : public KernelProfile {
+ protected:
+  std::string Value(const char* section, const char* key) {
+    char buffer[128];
+    GetProfileStringA(section, key, "<none>", buffer, sizeof(buffer));
+    return buffer;
+  }
+};
+
+TEST_F(KernelProfileWriting, SetsReplacesAndRemovesKeepingOtherLines) {
+  Use("; settings\n[drives]\nC=/srv\n\n[windows]\nDevice=old\nload=\n");
+  EXPECT_TRUE(WriteProfileStringA("Windows", "device", "new,builtin,x"));
+  EXPECT_EQ(Value("windows", "device"), "new,builtin,x");
+  EXPECT_TRUE(WriteProfileStringA("drives", "D", "/data"));
+  EXPECT_TRUE(WriteProfileStringA("fresh", "k", "v"));
+  EXPECT_EQ(dir_.Read("win.ini"),
+            "; settings\n[drives]\nC=/srv\nD=/data\n\n[windows]\ndevice=new,builtin,x\nload=\n"
+            "[fresh]\nk=v\n");
+  EXPECT_TRUE(WriteProfileStringA("drives", "C", nullptr));
+  EXPECT_EQ(Value("drives", "C"), "<none>");
+  EXPECT_EQ(Value("drives", "D"), "/data");
+  EXPECT_TRUE(WriteProfileStringA("windows", nullptr, nullptr));
+  EXPECT_EQ(Value("windows", "load"), "<none>");
+  EXPECT_EQ(Value("fresh", "k"), "v");
+  EXPECT_TRUE(WriteProfileStringA("absent", nullptr, nullptr));
+  EXPECT_TRUE(WriteProfileStringA("absent", "key", nullptr));
+}
+
+TEST_F(KernelProfileWriting, CreatesTheFileAndRefusesWhatWouldBreakIt) {
+  TempDir config;
+  ScopedEnv env("WYDRUKI_INI", config.Path("sub/dir/win.ini"));
+  EXPECT_TRUE(WriteProfileStringA("a", "b", "c"));
+  EXPECT_EQ(config.Read("sub/dir/win.ini"), "[a]\nb=c\n");
+  EXPECT_FALSE(WriteProfileStringA(nullptr, "b", "c"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(WriteProfileStringA("a", "b", "two\nlines"));
+  EXPECT_FALSE(WriteProfileStringA("a", "x=y", "c"));
+  EXPECT_FALSE(WriteProfileStringA("a]", "b", "c"));
+  EXPECT_FALSE(WriteProfileStringA("a", ";b", "c"));
+  EXPECT_EQ(config.Read("sub/dir/win.ini"), "[a]\nb=c\n");
+}
+
+}  // namespace
