@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -150,6 +153,96 @@ std::vector<std::pair<std::string, std::string>> ProfileSection(std::string_view
       if (EqualsIgnoreCase(s.name, section)) return s.entries;
     }
     return std::vector<std::pair<std::string, std::string>>{};
+  });
+}
+
+bool WriteProfileValue(std::string_view section, const std::string* key, const std::string* value) {
+  Cache& cache = TheCache();
+  std::lock_guard guard(cache.lock);
+  const std::string path = ProfilePath();
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+  }
+  // Where the section starts and ends (the line after its last), and where the key is.
+  std::size_t section_start = lines.size();
+  std::size_t section_end = lines.size();
+  std::size_t key_line = lines.size();
+  bool inside = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view text = Trim(lines[i]);
+    if (!text.empty() && text.front() == '[') {
+      const auto close = text.find(']');
+      const std::string_view name = Trim(
+          text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+      if (inside) {
+        section_end = i;
+        break;
+      }
+      if (EqualsIgnoreCase(name, section)) {
+        inside = true;
+        section_start = i;
+      }
+      continue;
+    }
+    if (!inside || key == nullptr || key_line != lines.size()) continue;
+    if (text.empty() || text.front() == ';' || text.front() == '#') continue;
+    const auto equals = text.find('=');
+    if (equals != std::string_view::npos && EqualsIgnoreCase(Trim(text.substr(0, equals)), *key))
+      key_line = i;
+  }
+  const bool found_section = section_start != lines.size();
+  if (key == nullptr) {
+    if (!found_section) return true;
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(section_start),
+                lines.begin() + static_cast<std::ptrdiff_t>(section_end));
+  } else if (value == nullptr) {
+    if (key_line == lines.size()) return true;
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(key_line));
+  } else if (key_line != lines.size()) {
+    lines[key_line] = *key + "=" + *value;
+  } else if (found_section) {
+    // After the section's last entry, before any blank lines that separate it from the next.
+    std::size_t at = section_end;
+    while (at > section_start + 1 && Trim(lines[at - 1]).empty()) --at;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), *key + "=" + *value);
+  } else {
+    lines.push_back("[" + std::string(section) + "]");
+    lines.push_back(*key + "=" + *value);
+  }
+
+  std::error_code ignored;
+  const std::filesystem::path target(path);
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+  const std::string temporary = path + ".new";
+  errno = 0;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    for (const auto& line : lines) out << line << '\n';
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      if (errno == 0) errno = EIO;
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    std::remove(temporary.c_str());
+    errno = error;
+    return false;
+  }
+  cache.path.clear();  // read afresh next time, whatever the file's time stamp says
+  return true;
+}
+
+std::vector<std::string> ProfileSectionNames() {
+  return WithProfile([](const ParsedProfile& profile) {
+    std::vector<std::string> names;
+    for (const auto& s : profile.sections) names.push_back(s.name);
+    return names;
   });
 }
 

@@ -23,6 +23,15 @@ std::optional<std::string> ProfileValue(std::string_view section, std::string_vi
 // Every key=value pair of `section`, in file order (empty when absent).
 std::vector<std::pair<std::string, std::string>> ProfileSection(std::string_view section);
 
+// The names of all sections, in file order (a name repeated in the file is listed once).
+std::vector<std::string> ProfileSectionNames();
+
+// Sets `key` in `section` to `value` (a null value removes the key; a null key removes the whole
+// section), keeping every other line of the file as it was. The file is replaced in one step
+// (a new file renamed over it), so a reader never sees half of it. False when the file cannot
+// be written; the errno value is left for the caller.
+bool WriteProfileValue(std::string_view section, const std::string* key, const std::string* value);
+
 // The user's home directory ($HOME, else the password database).
 std::string HomeDirectory();
 
