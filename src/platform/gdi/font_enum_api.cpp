@@ -52,15 +52,13 @@ bool Describe(const std::string& family, BYTE charset, int dpi, Entry& entry) {
   lf.lfClipPrecision = CLIP_STROKE_PRECIS;
   lf.lfQuality = DRAFT_QUALITY;
   // LOGFONT pitch: FIXED_PITCH for monospaced faces (the opposite of the TMPF bit).
-  lf.lfPitchAndFamily = static_cast<BYTE>((tm.tmPitchAndFamily & 0xF0) |
-                                          ((tm.tmPitchAndFamily & TMPF_FIXED_PITCH)
-                                               ? VARIABLE_PITCH
-                                               : FIXED_PITCH));
+  lf.lfPitchAndFamily =
+      static_cast<BYTE>((tm.tmPitchAndFamily & 0xF0) |
+                        ((tm.tmPitchAndFamily & TMPF_FIXED_PITCH) ? VARIABLE_PITCH : FIXED_PITCH));
   std::strncpy(reinterpret_cast<char*>(entry.font.elfFullName), family.c_str(),
                LF_FULLFACESIZE - 1);
   std::strncpy(reinterpret_cast<char*>(entry.font.elfStyle), "Regular", LF_FACESIZE - 1);
-  std::strncpy(reinterpret_cast<char*>(entry.font.elfScript), ScriptName(charset),
-               LF_FACESIZE - 1);
+  std::strncpy(reinterpret_cast<char*>(entry.font.elfScript), ScriptName(charset), LF_FACESIZE - 1);
   NEWTEXTMETRICA& ntm = entry.metrics.ntmTm;
   std::memcpy(&ntm, &tm, sizeof tm);
   ntm.ntmFlags = NTM_REGULAR;

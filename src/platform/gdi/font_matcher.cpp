@@ -19,14 +19,10 @@ struct Substitute {
   const char* substitute;
 };
 constexpr Substitute kSubstitutes[] = {
-    {"Courier New", "Liberation Mono"},
-    {"Courier", "Liberation Mono"},
-    {"Arial", "Liberation Sans"},
-    {"Helvetica", "Liberation Sans"},
-    {"MS Sans Serif", "Liberation Sans"},
-    {"MS Shell Dlg", "Liberation Sans"},
-    {"System", "Liberation Sans"},
-    {"Times New Roman", "Liberation Serif"},
+    {"Courier New", "Liberation Mono"},   {"Courier", "Liberation Mono"},
+    {"Arial", "Liberation Sans"},         {"Helvetica", "Liberation Sans"},
+    {"MS Sans Serif", "Liberation Sans"}, {"MS Shell Dlg", "Liberation Sans"},
+    {"System", "Liberation Sans"},        {"Times New Roman", "Liberation Serif"},
     {"Times", "Liberation Serif"},
 };
 // The core faces that enumeration offers under their own names.
@@ -156,8 +152,8 @@ std::vector<std::string> InstalledFamilies() {
     FcFontSet* set = (pattern && objects) ? FcFontList(nullptr, pattern, objects) : nullptr;
     for (int i = 0; set != nullptr && i < set->nfont; ++i) {
       std::string family = FirstFamily(set->fonts[i]);
-      const bool ascii = std::all_of(family.begin(), family.end(),
-                                     [](char c) { return c >= 0x20 && c < 0x7F; });
+      const bool ascii =
+          std::all_of(family.begin(), family.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
       if (!family.empty() && family.size() < LF_FACESIZE && ascii) families.push_back(family);
     }
     if (set != nullptr) FcFontSetDestroy(set);

@@ -41,8 +41,7 @@ class FaceStore {
     const std::string key = match.file + '\n' + std::to_string(match.index);
     auto [it, inserted] = faces_.try_emplace(key);
     LoadedFace& loaded = it->second;
-    if (inserted &&
-        FT_New_Face(library_, match.file.c_str(), match.index, &loaded.face) != 0)
+    if (inserted && FT_New_Face(library_, match.file.c_str(), match.index, &loaded.face) != 0)
       loaded.face = nullptr;
     if (loaded.face == nullptr) return {nullptr, nullptr};
     const int flags = (match.synthetic_bold ? 1 : 0) | (match.synthetic_italic ? 2 : 0);
@@ -136,8 +135,8 @@ std::shared_ptr<const RealizedFont> RealizedFont::Realize(const LOGFONTA& font, 
     const char32_t c = r.code_page_->ToUnicode(static_cast<unsigned char>(byte));
     r.glyphs_[byte] = FT_Get_Char_Index(face, c);
     FT_Fixed advance = 0;
-    if (FT_Get_Advance(face, static_cast<FT_UInt>(r.glyphs_[byte]), FT_LOAD_NO_SCALE,
-                       &advance) != 0)
+    if (FT_Get_Advance(face, static_cast<FT_UInt>(r.glyphs_[byte]), FT_LOAD_NO_SCALE, &advance) !=
+        0)
       advance = 0;
     advance_units[byte] = advance;
   }

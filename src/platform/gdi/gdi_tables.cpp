@@ -52,7 +52,9 @@ GdiTables& GdiTables::Instance() {
 }
 
 GdiTables::GdiTables() {
-  const auto add = [this](int index, const GdiObject& object) { stock_[index] = AddObject(object); };
+  const auto add = [this](int index, const GdiObject& object) {
+    stock_[index] = AddObject(object);
+  };
   add(WHITE_BRUSH, StockBrush(BS_SOLID, 0xFFFFFF));
   add(LTGRAY_BRUSH, StockBrush(BS_SOLID, 0xC0C0C0));
   add(GRAY_BRUSH, StockBrush(BS_SOLID, 0x808080));

@@ -1,7 +1,5 @@
 #include "gdi/glyph_run.h"
 
-#include <algorithm>
-
 namespace wydruki::platform {
 namespace {
 
@@ -19,15 +17,11 @@ void SetColor(cairo_t* cr, COLORREF color) {
 
 bool GlyphRun::Accepts(const TextCall& call) const {
   if (Empty()) return true;
-  if (call.font != font_.get() || call.color != color_ || call.opaque != opaque_) return false;
-  if (!opaque_) return true;
-  if (call.background != background_) return false;
-  // One by one, this call's background would cover what earlier calls drew under it; a run
-  // fills all backgrounds first, so it may only take cells clear of the earlier ones.
-  const cairo_rectangle_t cell = CellOf(call);
-  const bool overlaps = cell.x < cells_right_ && cell.x + cell.width > cells_left_ &&
-                        cell.y < cells_bottom_ && cell.y + cell.height > cells_top_;
-  return !overlaps;
+  // With an opaque background each call's cell is filled just before its glyphs; a later
+  // cell, even one beside an earlier glyph, shares edge pixels with it and must be painted
+  // after it. So opaque text is drawn call by call, and only transparent text forms runs.
+  if (opaque_ || call.opaque) return false;
+  return call.font == font_.get() && call.color == color_;
 }
 
 void GlyphRun::Add(const TextCall& call) {
@@ -37,21 +31,7 @@ void GlyphRun::Add(const TextCall& call) {
     opaque_ = call.opaque;
     background_ = call.background;
   }
-  if (opaque_ && call.width > 0) {
-    const cairo_rectangle_t cell = CellOf(call);
-    if (cells_.empty()) {
-      cells_left_ = cell.x;
-      cells_top_ = cell.y;
-      cells_right_ = cell.x + cell.width;
-      cells_bottom_ = cell.y + cell.height;
-    } else {
-      cells_left_ = std::min(cells_left_, cell.x);
-      cells_top_ = std::min(cells_top_, cell.y);
-      cells_right_ = std::max(cells_right_, cell.x + cell.width);
-      cells_bottom_ = std::max(cells_bottom_, cell.y + cell.height);
-    }
-    cells_.push_back(cell);
-  }
+  if (opaque_ && call.width > 0) cells_.push_back(CellOf(call));
   const RealizedFont& font = *call.font;
   double x = call.left;
   for (int i = 0; i < call.count; ++i) {

@@ -1,4 +1,4 @@
-// Consecutive TextOutA calls that share font, colours and background mode, gathered into one
+// Consecutive transparent TextOutA calls that share font and colour, gathered into one
 // cairo glyph run: drawing glyph by glyph costs a PDF operator sequence per call, a run of a
 // whole line costs one. Every glyph keeps the position its own call gave it, so the output
 // is the same as drawing the calls one by one.
@@ -29,9 +29,8 @@ class GlyphRun {
   bool opaque_ = false;
   COLORREF background_ = 0;
   std::vector<cairo_glyph_t> glyphs_;
-  std::vector<cairo_rectangle_t> cells_;  // opaque backgrounds
+  std::vector<cairo_rectangle_t> cells_;  // the opaque background (of one call)
   std::vector<cairo_rectangle_t> lines_;  // underlines and strike-outs
-  double cells_left_ = 0, cells_top_ = 0, cells_right_ = 0, cells_bottom_ = 0;
 };
 
 // Sets a COLORREF as the cairo source.
