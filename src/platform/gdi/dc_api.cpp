@@ -103,6 +103,7 @@ HDC WINAPI GetDC(HWND hWnd) {
   auto dc = std::make_unique<DeviceContext>();
   dc->kind = DeviceContext::Kind::kDisplay;
   dc->window = hWnd;
+  dc->from_get_dc = true;
   dc->target.caps = wydruki::platform::ScreenCaps();
   Lock lock(GdiTables::Instance().Lock());
   return AddContext(std::move(dc));
@@ -112,7 +113,7 @@ int WINAPI ReleaseDC(HWND, HDC hDC) {
   Lock lock(GdiTables::Instance().Lock());
   const DeviceContext* dc = GdiTables::Instance().FindDC(hDC);
   // Only contexts that GetDC handed out are released here; others belong to DeleteDC.
-  if (dc == nullptr || dc->kind != DeviceContext::Kind::kDisplay) return 0;
+  if (dc == nullptr || !dc->from_get_dc) return 0;
   DestroyContext(GdiTables::Instance().RemoveDC(hDC));
   return 1;
 }

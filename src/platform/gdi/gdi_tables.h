@@ -35,6 +35,7 @@ struct DeviceContext {
   Kind kind = Kind::kDisplay;
   PrinterTarget target;  // printers and information contexts
   HWND window = nullptr;
+  bool from_get_dc = false;  // handed out by GetDC: returned with ReleaseDC
   HGDIOBJ font = nullptr;
   HGDIOBJ pen = nullptr;
   HGDIOBJ brush = nullptr;
