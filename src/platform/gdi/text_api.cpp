@@ -167,7 +167,11 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
   if (update_position && (dc->text_align & TA_CENTER) == TA_RIGHT) dc->position.x -= width;
   if (c == 0 || output != wydruki::platform::OutputTarget::kPage) return TRUE;
 
-  GdiObject* logical = GdiTables::Instance().FindObject(dc->font);
+  const GdiObject* logical = GdiTables::Instance().FindObject(dc->font);
+  if (logical == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
   wydruki::platform::TextCall call;
   call.x = origin_x;
   call.y = origin_y;

@@ -101,6 +101,16 @@ TEST_F(GdiDocumentTest, TraceFileThatCannotBeOpenedRefusesTheDocument) {
   DeleteDC(dc);
 }
 
+TEST_F(GdiDocumentTest, TraceFileOnAFullDiskRefusesTheDocument) {
+  dir_.Write("win.ini", "[trace-file]\nport=/dev/full\n");
+  HDC dc = Printer("trace-file");
+  ASSERT_NE(dc, nullptr);
+  const DOCINFOA info = Doc("x");
+  EXPECT_EQ(StartDocA(dc, &info), SP_ERROR);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  DeleteDC(dc);
+}
+
 TEST_F(GdiDocumentTest, PdfKeepsPolishTextSearchableOnEveryPage) {
   HDC dc = Printer();
   ASSERT_NE(dc, nullptr);
