@@ -142,6 +142,42 @@ TEST_F(GdiDocumentTest, PdfKeepsPolishTextSearchableOnEveryPage) {
   EXPECT_NE(info_out.find("595.2"), std::string::npos) << info_out;
 }
 
+// Device units are pixels of the printable area: (0, 0) is its top-left corner, which lies
+// PHYSICALOFFSETX/Y into the physical page; the PDF measures in points (1/72 inch).
+TEST_F(GdiDocumentTest, DeviceOriginIsThePrintableAreaCorner) {
+  HDC dc = Printer();
+  LOGFONTA font = MakeFont("Courier New", -120);
+  HFONT handle = CreateFontIndirectA(&font);
+  SelectObject(dc, handle);
+  TEXTMETRICA tm{};
+  ASSERT_TRUE(GetTextMetricsA(dc, &tm));
+  const DOCINFOA info = Doc("origin");
+  ASSERT_GT(StartDocA(dc, &info), 0);
+  ASSERT_GT(StartPage(dc), 0);
+  ASSERT_TRUE(TextOutA(dc, 0, 0, "X", 1));
+  ASSERT_TRUE(TextOutA(dc, 600, 1200, "Y", 1));
+  ASSERT_GT(EndDoc(dc), 0);
+  DeleteDC(dc);
+  DeleteObject(handle);
+  const std::string boxes = Run("pdftotext -bbox '" + dir_.Path("origin.pdf") + "' -");
+  const auto box_of = [&](const std::string& word, double& x, double& y_max) {
+    const auto end = boxes.find(">" + word + "</word>");
+    if (end == std::string::npos) return false;
+    const auto start = boxes.rfind("<word", end);
+    std::sscanf(boxes.c_str() + start, "<word xMin=\"%lf\" yMin=\"%*f\" xMax=\"%*f\" yMax=\"%lf\"",
+                &x, &y_max);
+    return true;
+  };
+  double x = 0, bottom = 0;
+  ASSERT_TRUE(box_of("X", x, bottom)) << boxes;
+  // 100 pixels at 600 per inch = 12 points of margin.
+  EXPECT_NEAR(x, 12.0, 0.5);
+  EXPECT_NEAR(bottom, 12.0 + tm.tmHeight * 0.12, 3.0);
+  ASSERT_TRUE(box_of("Y", x, bottom)) << boxes;
+  EXPECT_NEAR(x, 12.0 + 72.0, 0.5);
+  EXPECT_NEAR(bottom, 12.0 + 144.0 + tm.tmHeight * 0.12, 3.0);
+}
+
 struct AbortState {
   int calls = 0;
   int allow = 0;  // calls answered with TRUE before the first FALSE
