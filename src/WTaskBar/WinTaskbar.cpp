@@ -14,10 +14,13 @@ forms::TCustomForm* OwnerForm(forms::TComponent* owner) {
   return form;
 }
 
-// The tip holds 63 characters and a terminator; a longer hint shows its beginning.
+// The first form of the record has a tip of 64 bytes: 63 characters and a terminator. A longer
+// hint shows its beginning.
+constexpr std::size_t kTipBytes = 64;
+
 void CopyTip(NOTIFYICONDATAA& data, const std::string& hint) {
-  std::memset(data.szTip, 0, sizeof data.szTip);
-  std::memcpy(data.szTip, hint.data(), std::min(hint.size(), sizeof data.szTip - 1));
+  std::memset(data.szTip, 0, kTipBytes);
+  std::memcpy(data.szTip, hint.data(), std::min(hint.size(), kTipBytes - 1));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 #include "kernel/dos_path.h"
 #include "kernel/program_path.h"
@@ -26,8 +27,29 @@ std::string ProgramDirectory() {
 
 }  // namespace wydruki::platform
 
+namespace {
+// The program is the only module; its handle is an address no other handle takes.
+char program_module_marker;
+HMODULE ProgramModule() { return reinterpret_cast<HMODULE>(&program_module_marker); }
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+  if (lpModuleName == nullptr) return ProgramModule();
+  std::string wanted = lpModuleName;
+  std::string own = wydruki::platform::ProgramPath();
+  own = own.substr(own.rfind('/') + 1);
+  const auto lower = [](std::string text) {
+    for (char& c : text)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+  };
+  if (lower(wanted) == lower(own) || lower(wanted) == lower(own + ".exe")) return ProgramModule();
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-  if (hModule != nullptr) {  // only the program itself is a module here
+  if (hModule != nullptr && hModule != ProgramModule()) {  // only the program is a module here
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;
   }

@@ -43,6 +43,7 @@ using LPCSTR = const CHAR*;
 using PSTR = CHAR*;
 using PCSTR = const CHAR*;
 using LPBYTE = BYTE*;
+using PBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using LPLONG = LONG*;
 using LPBOOL = BOOL*;
