@@ -124,6 +124,11 @@ std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
     SetLastError(ErrorFromErrno(errno));
     return nullptr;
   }
+  // A print-out is an ordinary file of the user's: the permissions the umask gives new files,
+  // not the private ones of a temporary file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
   return std::make_unique<PdfFileOutput>(fd, temp, directory, PdfFileStem(document_name));
 }
 
