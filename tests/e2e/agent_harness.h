@@ -1,0 +1,139 @@
+// Runs the built agent from outside, as an office would: a copy of the program in a directory
+// of its own (where it keeps "font.def"), a job directory, a profile naming the printer, and
+// the companion's signal files.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_support/temp_dir.h"
+
+namespace wydruki::test {
+
+class AgentHarness {
+ public:
+  // `profile` is appended to the lines that name the trace printer and the screen record.
+  explicit AgentHarness(const std::string& page = "HORZRES=4800\nVERTRES=6600\n",
+                        const std::string& profile = "") {
+    std::filesystem::create_directories(dir_.path() / "program");
+    std::filesystem::create_directories(dir_.path() / "jobs");
+    std::filesystem::create_directories(dir_.path() / "runtime");
+    std::filesystem::permissions(dir_.path() / "runtime", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    program_ = (dir_.path() / "program" / "wydrukid95").string();
+    std::filesystem::copy_file(AGENT_PROGRAM, program_);
+    ini_ = dir_.Write(
+        "win.ini",
+        "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + Path("trace.txt") +
+            "\nLOGPIXELSX=600\nLOGPIXELSY=600\nPHYSICALWIDTH=5000\n"
+            "PHYSICALHEIGHT=7000\nPHYSICALOFFSETX=100\n"
+            "PHYSICALOFFSETY=100\n" +
+            page + "[display]\ndriver=null\nrecord=" + Path("screen.txt") + "\n" + profile);
+  }
+  ~AgentHarness() {
+    for (pid_t pid : running_) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  std::string Path(const std::string& name) const { return dir_.Path(name); }
+  std::string JobDirectory() const { return Path("jobs") + "/"; }
+  const TempDir& Dir() const { return dir_; }
+
+  // Starts the agent with these arguments (the job directory by default); returns its pid.
+  pid_t Start(std::optional<std::vector<std::string>> arguments = std::nullopt) {
+    std::vector<std::string> args{program_};
+    if (arguments)
+      args.insert(args.end(), arguments->begin(), arguments->end());
+    else
+      args.push_back(JobDirectory());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::setenv("WYDRUKI_INI", ini_.c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", Path("runtime").c_str(), 1);
+      ::setenv("CUPS_SERVER", "127.0.0.1:1", 1);
+      ::setenv("PATH", (Path("program") + ":/usr/bin:/bin").c_str(), 1);
+      if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    running_.push_back(pid);
+    return pid;
+  }
+
+  // Waits (bounded) for the agent to end; its exit status, or nullopt when it did not end.
+  std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        std::erase(running_, pid);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < end);
+    return std::nullopt;
+  }
+
+  // Waits (bounded) until `condition` holds.
+  static bool WaitUntil(const std::function<bool()>& condition,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  // Writes a job: the text file (bytes as given), then its signal naming it.
+  void Job(const std::string& file, const std::string& bytes, const std::string& line2 = "") {
+    dir_.Write("jobs/" + file, bytes);
+    Signal(Path("jobs/" + file) + (line2.empty() ? "" : "\r\n" + line2) + "\r\n");
+  }
+  void Signal(const std::string& content) { dir_.Write("jobs/win95.drk", content); }
+  void Stop() { dir_.Write("jobs/koniec.drk", ""); }
+  bool SignalGone() const { return !dir_.Exists("jobs/win95.drk"); }
+
+  std::vector<std::string> Lines(const std::string& name) const {
+    std::vector<std::string> lines;
+    std::istringstream in(dir_.Read(name));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  std::vector<std::string> Trace() const { return Lines("trace.txt"); }
+  std::vector<std::string> Screen() const { return Lines("screen.txt"); }
+  int Count(const std::vector<std::string>& lines, const std::string& prefix) const {
+    int n = 0;
+    for (const auto& l : lines) n += l.rfind(prefix, 0) == 0;
+    return n;
+  }
+  bool FirstTickDone() const {
+    for (const auto& l : Screen())
+      if (l.rfind("HIDE Wydruki dla D95", 0) == 0) return true;
+    return false;
+  }
+
+ private:
+  TempDir dir_;
+  std::string program_;
+  std::string ini_;
+  std::vector<pid_t> running_;
+};
+
+}  // namespace wydruki::test
