@@ -99,7 +99,7 @@ TEST(AgentEndToEnd, EscapeCommandsOnTheChosenFontPath) {
   ASSERT_EQ(texts.size(), 7u);
   EXPECT_EQ(texts[0].x, 192 + 110);                         // double width: two cells
   EXPECT_EQ(texts[1].x, 192 + 221);                         // 220.8 rounded
-  EXPECT_EQ(texts[0].font, "Courier New|93|77|700|0|238");  // 110 × 0.7, reduced height
+  EXPECT_EQ(texts[0].font, "Courier New|157|77|700|0|238");  // 110 × 0.7, reduced height
   EXPECT_NE(texts[2].font.find("|800|"), std::string::npos) << texts[2].font;
   EXPECT_EQ(texts[3].font, "Courier New|86|36|700|0|238");  // condensed, full height
   EXPECT_EQ(texts[4].font, "Courier New|112|55|700|0|238");
