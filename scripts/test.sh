@@ -17,6 +17,9 @@ if [ -x scripts/windows-build.sh ] && [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   scripts/windows-build.sh
 fi
 
+echo "== Fuzz targets, briefly"
+scripts/fuzz.sh "${WYDRUKI_FUZZ_SECONDS:-15}"
+
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Asan -DWYDRUKI_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
