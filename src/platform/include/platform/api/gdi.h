@@ -368,6 +368,7 @@ int WINAPI GetBkMode(HDC hdc);
 #define R2_NOP 11
 #define R2_MERGENOTPEN 12
 #define R2_COPYPEN 13
+#define SRCCOPY 0x00CC0020
 #define R2_MERGEPENNOT 14
 #define R2_MERGEPEN 15
 #define R2_WHITE 16
