@@ -20,6 +20,7 @@ using test::TempDir;
 class PrinterTest : public ::testing::Test {
  protected:
   void UseProfile(const std::string& device_line, int dpi = 600) {
+    ini_.reset();  // the previous profile's variable is put back before the new one is set
     profile_ = dir_.Write(
         "win.ini", "[windows]\ndevice=" + device_line + "\n[trace-file]\nport=" + trace_ +
                        "\nLOGPIXELSX=" + std::to_string(dpi) + "\nLOGPIXELSY=" +
