@@ -27,11 +27,14 @@ fi
 export XDG_RUNTIME_DIR="$work"  # a demo agent of its own, beside any agent already running
 
 build/tools/wydrukid95-testpage
-build/src/wydrukid95 "$jobs" &
+# The agent runs in the work directory and the signals name the print-outs relative to it, as
+# short as the companion's DOS paths: a document is spooled under the first 31 characters of
+# its name.
+(cd "$work" && exec "$root/build/src/wydrukid95" jobs/) &
 agent=$!
 for job in demo/faktura.txt demo/raport.txt; do
   cp "$job" "$jobs"
-  printf '%s\r\n76\r\n' "$jobs$(basename "$job")" > "$jobs/win95.drk"
+  printf 'jobs/%s\r\n76\r\n' "$(basename "$job")" > "$jobs/win95.drk"
   for _ in $(seq 1 300); do [ -e "$jobs/win95.drk" ] || break; sleep 0.1; done
   if [ -e "$jobs/win95.drk" ]; then
     echo "The agent did not take $job within 30 s" >&2
