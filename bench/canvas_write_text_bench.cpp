@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   canvas.Font().SetName("Courier New");
   canvas.Font().SetCharset(238);
   canvas.Font().SetSize(10);
+  canvas.Brush().SetStyle(wydruki::graphics::TBrushStyle::bsClear);  // as page rendering draws
   long calls = 0;
   for (int page = 0; page < pages; ++page) {
     if (page > 0) printer.NextPage();

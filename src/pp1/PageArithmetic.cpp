@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 
 namespace wydruki::pp1 {
 namespace {
@@ -26,26 +27,57 @@ std::int32_t Saturate(Extended value) {
 }  // namespace
 
 std::int32_t RoundEven(Extended value) {
-  // The default rounding mode of the processor is to nearest, ties to even.
-  return Saturate(std::nearbyint(value));
+  // Adding and taking away 2^63 leaves the value rounded to an integer by the processor's
+  // rounding, which is to nearest with ties to even: cheaper than nearbyint, which saves and
+  // restores the floating-point environment on every call.
+  constexpr Extended kShift = 0x1p63L;
+  if (std::isnan(value)) return 0;
+  if (value >= 0 && value < kShift) {
+    volatile Extended shifted = value + kShift;
+    return Saturate(shifted - kShift);
+  }
+  if (value < 0 && value > -kShift) {
+    volatile Extended shifted = value - kShift;
+    return Saturate(shifted + kShift);
+  }
+  return Saturate(value);
 }
 
 std::int32_t Truncate(Extended value) { return Saturate(std::trunc(value)); }
 
 Extended Real48::Store(Extended value) {
   if (value == 0 || std::isnan(value)) return 0;
-  int exponent = 0;
-  const Extended fraction = std::frexp(value, &exponent);  // |fraction| in [0.5, 1)
-  // 40 significant bits, halves away from zero.
-  const Extended significand = std::round(std::ldexp(fraction, 40));
-  Extended stored = std::ldexp(significand, exponent - 40);
-  std::frexp(stored, &exponent);
-  // The 8-bit exponent: too small becomes zero, too large stays at the largest value.
-  if (exponent < -127) return 0;
-  if (exponent > 127) {
-    const Extended largest = std::ldexp(std::ldexp(1.0L, 40) - 1, 127 - 40);
-    return value < 0 ? -largest : largest;
+  // The extended format keeps its 64-bit significand with an explicit leading bit: keeping 40
+  // of them, halves away from zero, is adding half of the dropped part and cutting it off.
+  unsigned char bytes[sizeof(Extended)] = {};
+  std::memcpy(bytes, &value, 10);
+  std::uint64_t significand = 0;
+  std::memcpy(&significand, bytes, 8);
+  std::uint16_t sign_exponent = 0;
+  std::memcpy(&sign_exponent, bytes + 8, 2);
+  int exponent = (sign_exponent & 0x7FFF) - 16383;  // value = 1.f × 2^exponent
+  if ((sign_exponent & 0x7FFF) == 0x7FFF) exponent = 1 << 20;  // infinity: saturate below
+  constexpr int kDropped = 64 - 40;
+  const std::uint64_t half = std::uint64_t{1} << (kDropped - 1);
+  std::uint64_t rounded = significand + half;
+  if (rounded < significand) {  // carried out of the top: 1.0 × 2^(exponent + 1)
+    rounded = std::uint64_t{1} << 63;
+    ++exponent;
   }
+  rounded &= ~((std::uint64_t{1} << kDropped) - 1);
+  // The 8-bit exponent of the 48-bit format: too small becomes zero, too large stays at the
+  // largest value.
+  if (exponent < -128) return 0;
+  if (exponent > 126) {
+    rounded = ~((std::uint64_t{1} << kDropped) - 1);
+    exponent = 126;
+  }
+  const std::uint16_t stored_exponent =
+      static_cast<std::uint16_t>((sign_exponent & 0x8000) | (exponent + 16383));
+  std::memcpy(bytes, &rounded, 8);
+  std::memcpy(bytes + 8, &stored_exponent, 2);
+  Extended stored = 0;
+  std::memcpy(&stored, bytes, 10);
   return stored;
 }
 

@@ -1,0 +1,79 @@
+// Processor time while idle. A program with one 1000 ms timer and nothing else runs its message
+// loop for 10 s; then, when given the agent's path, the agent itself waits 10 s for jobs in an
+// empty job directory. Prints the processor time each used (user + system).
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/winapi.h"
+
+namespace {
+
+double Milliseconds(const rusage& usage) {
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+void TimerLoop(int seconds) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "IdleBench";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "IdleBench", "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, nullptr, nullptr);
+  SetTimer(window, 1, 1000, nullptr);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int ticks = 0;
+  MSG message;
+  while (std::chrono::steady_clock::now() < end && GetMessageA(&message, nullptr, 0, 0)) {
+    if (message.message == WM_TIMER) ++ticks;
+    DispatchMessageA(&message);
+  }
+  getrusage(RUSAGE_SELF, &after);
+  std::printf("timer loop: %d s, %d ticks, %.1f ms of processor time\n", seconds, ticks,
+              Milliseconds(after) - Milliseconds(before));
+}
+
+void AgentIdle(const char* agent, int seconds) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("wydruki-idle-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "jobs");
+  std::ofstream(dir / "win.ini") << "[windows]\ndevice=pdf-file,builtin," << dir.string() << "\n";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("WYDRUKI_INI", (dir / "win.ini").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    const std::string jobs = (dir / "jobs").string() + "/";
+    execl(agent, agent, jobs.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  std::ofstream(dir / "jobs" / "koniec.drk");
+  int status = 0;
+  waitpid(pid, &status, 0);
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  std::printf("agent waiting for jobs: %d s, %.1f ms of processor time (start-up included)\n",
+              seconds, Milliseconds(usage));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = 10;
+  TimerLoop(seconds);
+  if (argc > 1) AgentIdle(argv[1], seconds);
+  return 0;
+}

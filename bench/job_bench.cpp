@@ -1,0 +1,95 @@
+// A 200-page job (58 lines of 80 characters a page, with escape commands) printed by the
+// agent's own job driver on the "pdf-file" printer: time from the start of the job to the
+// finished document, and peak resident memory. Then the CUPS text filter texttopdf turns the
+// same text into a PDF, for comparison.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "Forms/Application.h"
+#include "pp1/WydrukiD95.h"
+#include "pp2/WyborFonty.h"
+
+namespace {
+
+std::string MakeJob(int pages) {
+  std::string text;
+  for (int page = 0; page < pages; ++page) {
+    for (int line = 0; line < 58; ++line) {
+      std::string row;
+      if (line == 0)
+        row +=
+            "\x1B"
+            "B";
+      if (line == 1)
+        row +=
+            "\x1B"
+            "b";
+      if (line == 20)
+        row +=
+            "\x1B"
+            "C";
+      if (line == 30)
+        row +=
+            "\x1B"
+            "c";
+      for (int column = 0; column < 80; ++column)
+        row += static_cast<char>('A' + (page + line + column) % 26);
+      if (line == 57 && page + 1 < pages) row += '\x0C';
+      text += row + "\r\n";
+    }
+  }
+  return text;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace wydruki;
+  const int pages = argc > 1 ? std::atoi(argv[1]) : 200;
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("wydruki-job-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "out");
+  std::ofstream(dir / "win.ini") << "[windows]\ndevice=pdf-file,builtin," << (dir / "out").string()
+                                 << "\n";
+  setenv("WYDRUKI_INI", (dir / "win.ini").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  const auto job = dir / "job.txt";
+  std::ofstream(job, std::ios::binary) << MakeJob(pages);
+
+  forms::TApplication application;
+  application.AddForm(pp1::WydrukiD95);
+  application.AddForm(pp2::WyborFonty);
+  const auto start = std::chrono::steady_clock::now();
+  const auto outcome = pp1::WydrukiD95->WydrukPliku(job.string());
+  const double agent = Seconds(std::chrono::steady_clock::now() - start);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("agent job: %d pages in %.3f s, %s, peak RSS %.1f MB\n", pages, agent,
+              outcome == pp1::JobOutcome::Printed ? "printed" : "NOT printed",
+              usage.ru_maxrss / 1024.0);
+
+  const char* filter = "/usr/lib/cups/filter/texttopdf";
+  if (access(filter, X_OK) == 0) {
+    const std::string command = std::string(filter) + " 1 user job 1 '' '" + job.string() +
+                                "' > '" + (dir / "texttopdf.pdf").string() + "' 2>/dev/null";
+    const auto filter_start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const double filter_time = Seconds(std::chrono::steady_clock::now() - filter_start);
+    std::printf("texttopdf: %.3f s (exit %d); agent / texttopdf = %.2f\n", filter_time, status,
+                agent / filter_time);
+  }
+  application.Finish();
+  std::filesystem::remove_all(dir);
+  return outcome == pp1::JobOutcome::Printed ? 0 : 1;
+}
