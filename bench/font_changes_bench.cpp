@@ -3,13 +3,14 @@
 // the cache, so no system font is made. Prints changes per second and the fonts made.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Graphics/GraphicsObject.h"
 #include "Graphics/GraphicsStartUp.h"
 
 using namespace wydruki::graphics;
 
-int main() {
+int main(int argc, char** argv) {
   TFont font;
   font.SetName("Courier New");
   font.SetResolution(600);
@@ -23,7 +24,7 @@ int main() {
     keepers[i].SetSize((i & 2) ? 12 : 10);
     keepers[i].FontHandle();
   }
-  constexpr int kChanges = 1'000'000;
+  const int kChanges = argc > 1 ? std::atoi(argv[1]) : 1'000'000;
   const auto made_before = FontCache().HandlesMade();
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kChanges / 2; ++i) {

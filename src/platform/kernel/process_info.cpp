@@ -1,6 +1,7 @@
 // Small process queries: start-up information, version, current directory, ids, ticks, Sleep.
 #include <sched.h>
 #include <sys/syscall.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -79,7 +80,22 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 
 DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 
-DWORD WINAPI GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+namespace {
+// A thread's identifier never changes, and asking the kernel costs a system call every time
+// (the locks ask on every entry), so each thread keeps its own. A child made by fork asks
+// afresh.
+thread_local DWORD cached_thread_id = 0;
+void ForgetThreadId() { cached_thread_id = 0; }
+}  // namespace
+
+DWORD WINAPI GetCurrentThreadId() {
+  if (cached_thread_id == 0) {
+    static const bool registered = ::pthread_atfork(nullptr, nullptr, ForgetThreadId) == 0;
+    (void)registered;
+    cached_thread_id = static_cast<DWORD>(::syscall(SYS_gettid));
+  }
+  return cached_thread_id;
+}
 
 DWORD WINAPI GetTickCount() {
   timespec now{};

@@ -26,9 +26,12 @@ UserState& State() { return UserState::Instance(); }
 
 // SIGTERM and SIGINT reach the queue through a pipe: the handler only writes a byte.
 int signal_pipe[2] = {-1, -1};
+// Set by the handler too, so the queue looks at the pipe only when a signal came.
+volatile sig_atomic_t signal_arrived = 0;
 
 void OnTerminationSignal(int) {
   const int saved = errno;
+  signal_arrived = 1;
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
   errno = saved;
@@ -54,7 +57,8 @@ DWORD Now() { return GetTickCount(); }
 // so a job in progress finishes before the program ends. Tool windows (hidden helpers) are not
 // asked.
 void TakeSignals() {
-  if (signal_pipe[0] < 0) return;
+  if (signal_pipe[0] < 0 || signal_arrived == 0) return;
+  signal_arrived = 0;
   char bytes[16];
   bool requested = false;
   while (::read(signal_pipe[0], bytes, sizeof bytes) > 0) requested = true;
