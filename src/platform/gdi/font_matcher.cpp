@@ -191,3 +191,16 @@ bool FamilyCoversCharset(const std::string& family, unsigned char charset) {
 }
 
 }  // namespace wydruki::platform
+
+// fontconfig keeps a block from parsing its configuration files for the life of the process
+// and never frees it: the library's own, once per process, not a leak of the program. Every
+// program built with the leak checker that uses fonts is told so here, beside the code that
+// calls fontconfig.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WYDRUKI_LEAK_CHECKER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(WYDRUKI_LEAK_CHECKER)
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif

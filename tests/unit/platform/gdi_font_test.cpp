@@ -226,6 +226,4 @@ TEST_F(GdiFontTest, EnumerationOffersCourierNewAndTheMonospaceFilterFindsIt) {
 }  // namespace
 }  // namespace wydruki::test
 
-// fontconfig keeps a block from parsing its configuration files for the life of the process
-// and never frees it; that is the library's own, once per process, not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
