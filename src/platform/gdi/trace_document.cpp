@@ -6,27 +6,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "kernel/system_error.h"
 #include "platform/api/kernel.h"
 
 namespace wydruki::platform {
 namespace {
-
-DWORD ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-      return ERROR_ACCESS_DENIED;
-    case ENOSPC:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_WRITE_FAULT;
-  }
-}
 
 class TraceDocument final : public PrintDocument {
  public:
@@ -92,7 +76,7 @@ class TraceDocument final : public PrintDocument {
     const bool written = Drain(0);
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    if (written && !closed) SetLastError(ErrorFromErrno(errno));
+    if (written && !closed) SetLastError(WindowsErrorFromErrno(errno, true));
     return written && closed;
   }
 
@@ -112,7 +96,7 @@ class TraceDocument final : public PrintDocument {
       const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        SetLastError(ErrorFromErrno(n < 0 ? errno : ENOSPC));
+        SetLastError(WindowsErrorFromErrno(n < 0 ? errno : ENOSPC, true));
         failed_ = true;
         break;
       }
@@ -143,7 +127,7 @@ std::unique_ptr<PrintDocument> OpenTraceDocument(const std::string& port,
                                                  const std::string& document_name) {
   const int fd = ::open(port.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    SetLastError(ErrorFromErrno(errno));
+    SetLastError(WindowsErrorFromErrno(errno, true));
     return nullptr;
   }
   auto document = std::make_unique<TraceDocument>(fd);

@@ -11,27 +11,12 @@
 #include <string>
 
 #include "common/printer_backend.h"
+#include "kernel/system_error.h"
 #include "platform/api/kernel.h"
 #include "winspool/pdf_file_output.h"
 
 namespace wydruki::platform {
 namespace {
-
-DWORD ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
-    case ENOSPC:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_WRITE_FAULT;
-  }
-}
 
 class PdfFileOutput final : public DocumentOutput {
  public:
@@ -47,7 +32,7 @@ class PdfFileOutput final : public DocumentOutput {
       const ssize_t written = ::write(fd_, data, size);
       if (written < 0) {
         if (errno == EINTR) continue;
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(WindowsErrorFromErrno(errno, true));
         return false;
       }
       data += written;
@@ -62,7 +47,7 @@ class PdfFileOutput final : public DocumentOutput {
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     if (!flushed || !closed) {
-      SetLastError(ErrorFromErrno(errno));
+      SetLastError(WindowsErrorFromErrno(errno, true));
       ::unlink(temp_path_.c_str());
       return false;
     }
@@ -77,7 +62,7 @@ class PdfFileOutput final : public DocumentOutput {
       }
       if (errno != EEXIST) break;
     }
-    SetLastError(ErrorFromErrno(errno));
+    SetLastError(WindowsErrorFromErrno(errno, true));
     ::unlink(temp_path_.c_str());
     return false;
   }
@@ -121,7 +106,7 @@ std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
   std::string temp = directory + "/.wydrukid95-XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
-    SetLastError(ErrorFromErrno(errno));
+    SetLastError(WindowsErrorFromErrno(errno, true));
     return nullptr;
   }
   // A print-out is an ordinary file of the user's: the permissions the umask gives new files,
