@@ -27,20 +27,11 @@ std::int32_t Saturate(Extended value) {
 }  // namespace
 
 std::int32_t RoundEven(Extended value) {
-  // Adding and taking away 2^63 leaves the value rounded to an integer by the processor's
-  // rounding, which is to nearest with ties to even: cheaper than nearbyint, which saves and
-  // restores the floating-point environment on every call.
-  constexpr Extended kShift = 0x1p63L;
+  // llrint rounds in the processor's mode, to nearest with ties to even, in one instruction;
+  // values beyond 32 bits saturate either way.
   if (std::isnan(value)) return 0;
-  if (value >= 0 && value < kShift) {
-    volatile Extended shifted = value + kShift;
-    return Saturate(shifted - kShift);
-  }
-  if (value < 0 && value > -kShift) {
-    volatile Extended shifted = value - kShift;
-    return Saturate(shifted + kShift);
-  }
-  return Saturate(value);
+  if (value >= 0x1p40L || value <= -0x1p40L) return Saturate(value);
+  return Saturate(static_cast<Extended>(std::llrint(value)));
 }
 
 std::int32_t Truncate(Extended value) { return Saturate(std::trunc(value)); }
