@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "e2e/agent_harness.h"
+#include "platform/winapi.h"
 
 namespace wydruki::test {
 namespace {
@@ -97,8 +98,8 @@ TEST(AgentEndToEnd, EscapeCommandsOnTheChosenFontPath) {
                                     "CD\x1B"
                                     "cE\x1BPF\x1BpG\r\n"));
   ASSERT_EQ(texts.size(), 7u);
-  EXPECT_EQ(texts[0].x, 192 + 110);                         // double width: two cells
-  EXPECT_EQ(texts[1].x, 192 + 221);                         // 220.8 rounded
+  EXPECT_EQ(texts[0].x, 192 + 110);                          // double width: two cells
+  EXPECT_EQ(texts[1].x, 192 + 221);                          // 220.8 rounded
   EXPECT_EQ(texts[0].font, "Courier New|157|77|700|0|238");  // 110 × 0.7, reduced height
   EXPECT_NE(texts[2].font.find("|800|"), std::string::npos) << texts[2].font;
   EXPECT_EQ(texts[3].font, "Courier New|86|36|700|0|238");  // condensed, full height
@@ -201,6 +202,54 @@ TEST(AgentEndToEnd, AJobWhoseFileIsStillBeingWrittenWaitsAndIsPrintedOnce) {
   }
   EXPECT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
   std::this_thread::sleep_for(1500ms);
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
+}
+
+}  // namespace
+}  // namespace wydruki::test
+
+namespace wydruki::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(AgentEndToEndFailures, APrinterErrorIsReportedOnceAndTheJobIsKept) {
+  AgentHarness agent;
+  agent.Dir().Write("win.ini",
+                    "[windows]\ndevice=no-such-printer,cups,no-such-printer\n"
+                    "[display]\ndriver=null\nrecord=" +
+                        agent.Path("screen.txt") + "\n");
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("A.TXT", "A\r\n");
+  std::this_thread::sleep_for(3500ms);  // three ticks or more
+  EXPECT_FALSE(agent.SignalGone()) << "the job is not lost";
+  EXPECT_EQ(agent.Count(agent.Screen(),
+                        "MESSAGEBOX 16 Wydruki z D'95|There is no default printer currently "
+                        "selected."),
+            1);
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0) << "polling went on after the report";
+}
+
+TEST(AgentEndToEndFailures, ASignalThatCannotBeDeletedIsNotPrintedAgain) {
+  AgentHarness agent;
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("A.TXT", "A\r\n");
+  // Held open without sharing deletion, as another program might hold it.
+  const HANDLE holder = CreateFileA(agent.Path("jobs/win95.drk").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.Count(agent.Trace(), "ENDDOC") == 1; }));
+  std::this_thread::sleep_for(3500ms);
+  EXPECT_FALSE(agent.SignalGone());
+  EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1) << "printed once";
+  CloseHandle(holder);
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
   agent.Stop();
   EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
