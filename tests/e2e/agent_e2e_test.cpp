@@ -8,6 +8,7 @@
 
 #include "e2e/agent_harness.h"
 #include "platform/winapi.h"
+#include "test_support/cups_scheduler.h"
 
 namespace wydruki::test {
 namespace {
@@ -253,6 +254,44 @@ TEST(AgentEndToEndFailures, ASignalThatCannotBeDeletedIsNotPrintedAgain) {
   agent.Stop();
   EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
+}
+
+}  // namespace
+}  // namespace wydruki::test
+
+namespace wydruki::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(AgentThroughCups, AJobReachesTheQueueWithItsPolishLetters) {
+  if (!CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";
+  CupsScheduler scheduler;
+  scheduler.AddQueue("biuro");
+  AgentHarness agent;
+  agent.Dir().Write("win.ini",
+                    "[windows]\ndevice=biuro,cups,biuro\n[display]\ndriver=null\n"
+                    "record=" +
+                        agent.Path("screen.txt") + "\n");
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  // "Zażółć gęślą jaźń" in code page 852, a form feed, and a second page.
+  agent.Job("FAKTURA.TXT", "Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4\r\n\x0C\r\nStrona 2\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  ASSERT_TRUE(scheduler.WaitUntilIdle()) << scheduler.Log();
+  std::string text;
+  FILE* pipe = ::popen(("pdftotext '" + scheduler.OutputPath("biuro") + "' - 2>&1").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  ::pclose(pipe);
+  const auto form_feed = text.find('\f');
+  ASSERT_NE(form_feed, std::string::npos) << text << scheduler.Log();
+  EXPECT_LT(text.find("Zażółć gęślą jaźń"), form_feed) << text;
+  EXPECT_GT(text.find("Strona 2"), form_feed) << text;
 }
 
 }  // namespace
