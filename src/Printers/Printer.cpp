@@ -269,6 +269,8 @@ void TPrinter::SetHandleState(HandleState target) {
     throw EPrinter("Printer selected is not valid");
   }
   device_context_ = made;
+  // A context's resolution never changes; the canvas asks for it before every character.
+  device_resolution_ = GetDeviceCaps(device_context_, LOGPIXELSY);
   if (canvas_) canvas_->SetDeviceHandle(device_context_);
   state_ = target;
 }
@@ -344,7 +346,7 @@ int TPrinter::PrintableHeight() {
 // ---- TPrinterCanvas
 
 void TPrinterCanvas::MatchFontToDevice() {
-  const int resolution = GetDeviceCaps(OwnerPrinter.DeviceContext(), LOGPIXELSY);
+  const int resolution = OwnerPrinter.DeviceResolution();
   if (resolution <= 0 || resolution == Font().Resolution()) return;
   const int points = Font().Size();
   Font().SetResolution(resolution);

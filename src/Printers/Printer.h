@@ -94,6 +94,8 @@ class TPrinter {
 
   HandleState State() const { return state_; }
   HDC DeviceContext() const { return device_context_; }
+  // The context's vertical resolution, read from it once when it is made.
+  int DeviceResolution() const { return device_resolution_; }
   DEVMODEA* DeviceModeView() const { return device_mode_view_; }
   HGLOBAL DeviceModeBlock() const { return device_mode_block_; }
   HANDLE SpoolerHandle() const { return spooler_handle_; }
@@ -111,6 +113,7 @@ class TPrinter {
   bool cancelled_ = false;
   HandleState state_ = HandleState::NoHandle;
   HDC device_context_ = nullptr;
+  int device_resolution_ = 0;
   DEVMODEA* device_mode_view_ = nullptr;
   HGLOBAL device_mode_block_ = nullptr;
   HANDLE spooler_handle_ = nullptr;
