@@ -23,16 +23,8 @@ DeviceContext* Find(HDC hdc) {
   return dc;
 }
 
-// The Windows standard scheme's colours, for brushes given as a system colour index + 1.
-COLORREF SystemColor(int index) {
-  static const COLORREF kColors[] = {
-      0xC8D0D4, 0xA56E3A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000,
-      0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4,
-      0x808080, 0x808080, 0x000000, 0xC8D0D4, 0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000,
-      0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0xFF9933, 0xC8D0D4};
-  if (index < 0 || index >= static_cast<int>(std::size(kColors))) return 0;
-  return kColors[index];
-}
+// A brush given as a system colour index + 1 paints in the user's colour scheme.
+COLORREF SystemColor(int index) { return GetSysColor(index); }
 
 bool Points(DeviceContext& dc) {
   if (dc.rop2 == R2_NOP) return false;
