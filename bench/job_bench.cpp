@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
                 agent / filter_time);
   }
   application.Finish();
-  std::filesystem::remove_all(dir);
+  if (std::getenv("WYDRUKI_BENCH_KEEP") != nullptr)
+    std::printf("output kept in %s\n", dir.c_str());
+  else
+    std::filesystem::remove_all(dir);
   return outcome == pp1::JobOutcome::Printed ? 0 : 1;
 }

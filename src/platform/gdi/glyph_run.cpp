@@ -1,5 +1,7 @@
 #include "gdi/glyph_run.h"
 
+#include <cmath>
+
 namespace wydruki::platform {
 namespace {
 
@@ -9,6 +11,18 @@ cairo_rectangle_t CellOf(const TextCall& call) {
 }
 
 }  // namespace
+
+std::optional<double> UniformPitch(const cairo_glyph_t* glyphs, int count, int advance) {
+  if (count < 2 || advance <= 0) return std::nullopt;
+  const double span = glyphs[count - 1].x - glyphs[0].x;
+  const double pitch = std::round(span / (count - 1) * 64) / 64;
+  // The face is stretched to the pitch: only by a little, and never mirrored.
+  if (std::fabs(pitch - advance) > 1) return std::nullopt;
+  for (int i = 0; i < count; ++i)
+    if (glyphs[i].y != glyphs[0].y || std::fabs(glyphs[i].x - (glyphs[0].x + i * pitch)) > 1)
+      return std::nullopt;
+  return pitch;
+}
 
 void SetColor(cairo_t* cr, COLORREF color) {
   cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
@@ -37,6 +51,7 @@ void GlyphRun::Add(const TextCall& call) {
   for (int i = 0; i < call.count; ++i) {
     const unsigned char byte = call.bytes[i];
     glyphs_.push_back({font.Glyph(byte), x, call.baseline});
+    advances_.push_back(font.Advance(byte));
     x += font.Advance(byte);
   }
   const double thickness = font.LineThickness();
@@ -58,16 +73,57 @@ void GlyphRun::Flush(cairo_t* cr) {
   SetColor(cr, color_);
   if (!glyphs_.empty()) {
     cairo_set_font_face(cr, font_->FontFace());
-    cairo_set_font_matrix(cr, &font_->FontMatrix());
-    cairo_show_glyphs(cr, glyphs_.data(), static_cast<int>(glyphs_.size()));
+    // A run holds the lines of consecutive calls. Each line gets its own pitch; lines of the
+    // same pitch, the usual case, are drawn by one call.
+    std::size_t group = 0;
+    std::optional<double> group_pitch;
+    std::size_t begin = 0;
+    for (std::size_t i = 1; i <= glyphs_.size(); ++i) {
+      if (i < glyphs_.size() && glyphs_[i].y == glyphs_[begin].y && glyphs_[i].x > glyphs_[i - 1].x)
+        continue;
+      const std::optional<double> pitch = SnapLine(begin, i);
+      if (begin > group && pitch != group_pitch) {
+        Show(cr, group, begin, group_pitch);
+        group = begin;
+      }
+      group_pitch = pitch;
+      begin = i;
+    }
+    Show(cr, group, glyphs_.size(), group_pitch);
   }
   if (!lines_.empty()) {
     for (const auto& line : lines_) cairo_rectangle(cr, line.x, line.y, line.width, line.height);
     cairo_fill(cr);
   }
   glyphs_.clear();
+  advances_.clear();
   cells_.clear();
   lines_.clear();
+}
+
+std::optional<double> GlyphRun::SnapLine(std::size_t begin, std::size_t end) {
+  const int advance = advances_[begin];
+  for (std::size_t i = begin; i < end; ++i)
+    if (advances_[i] != advance) return std::nullopt;
+  cairo_glyph_t* glyphs = glyphs_.data() + begin;
+  const int count = static_cast<int>(end - begin);
+  const std::optional<double> pitch = UniformPitch(glyphs, count, advance);
+  if (pitch) {
+    for (int i = 1; i < count; ++i) glyphs[i].x = glyphs[0].x + i * *pitch;
+    return *pitch / advance;
+  }
+  return std::nullopt;
+}
+
+void GlyphRun::Show(cairo_t* cr, std::size_t begin, std::size_t end,
+                    std::optional<double> stretch) {
+  cairo_matrix_t matrix = font_->FontMatrix();
+  if (stretch) {
+    matrix.xx *= *stretch;
+    matrix.yx *= *stretch;
+  }
+  cairo_set_font_matrix(cr, &matrix);
+  cairo_show_glyphs(cr, glyphs_.data() + begin, static_cast<int>(end - begin));
 }
 
 }  // namespace wydruki::platform

@@ -1,12 +1,13 @@
 // Consecutive transparent TextOutA calls that share font and colour, gathered into one
 // cairo glyph run: drawing glyph by glyph costs a PDF operator sequence per call, a run of a
-// whole line costs one. Every glyph keeps the position its own call gave it, so the output
-// is the same as drawing the calls one by one.
+// whole line costs one. Every glyph keeps the position its own call gave it, to within a
+// device unit (see UniformPitch), so the output is the same as drawing the calls one by one.
 #pragma once
 
 #include <cairo.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "gdi/font_realizer.h"
@@ -28,10 +29,25 @@ class GlyphRun {
   COLORREF color_ = 0;
   bool opaque_ = false;
   COLORREF background_ = 0;
+  // Places the line [begin, end) at its uniform pitch, if it has one, and returns how much
+  // the face is to be stretched for it.
+  std::optional<double> SnapLine(std::size_t begin, std::size_t end);
+  void Show(cairo_t* cr, std::size_t begin, std::size_t end, std::optional<double> stretch);
+
   std::vector<cairo_glyph_t> glyphs_;
+  std::vector<int> advances_;             // of each glyph, device units
   std::vector<cairo_rectangle_t> cells_;  // the opaque background (of one call)
   std::vector<cairo_rectangle_t> lines_;  // underlines and strike-outs
 };
+
+// A line of fixed-pitch text placed at whole device units by a fractional pitch (55.2 units
+// a column, say) steps 55, 55, 56, ...; a PDF can only say so with a kerning number after
+// almost every glyph, which makes the page stream several times longer and costs most of
+// the time of writing it. When every glyph of a line of equal advances `advance` lies within
+// a device unit of one uniform pitch, that pitch (in 1/64 units) is returned, and the line
+// is drawn at it with the face stretched to match (by at most a unit a glyph): the same
+// page to a thousandth of an inch. Nothing when the glyphs are not so placed.
+std::optional<double> UniformPitch(const cairo_glyph_t* glyphs, int count, int advance);
 
 // Sets a COLORREF as the cairo source.
 void SetColor(cairo_t* cr, COLORREF color);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gdi/glyph_run.h"
 #include "gdi_test_support.h"
 
 namespace wydruki::test {
@@ -330,6 +331,60 @@ TEST_F(GdiDocumentTest, CoalescedRunsDrawExactlyWhatSingleCallsDraw) {
     ASSERT_GT(runs.size(), 1000u);
     EXPECT_TRUE(runs == single) << base;
   }
+}
+
+std::vector<cairo_glyph_t> GlyphsAtPitch(int count, double pitch) {
+  std::vector<cairo_glyph_t> glyphs;
+  for (int i = 0; i < count; ++i) glyphs.push_back({0, std::nearbyint(100 + i * pitch), 500});
+  return glyphs;
+}
+
+TEST(UniformPitchTest, FindsThePitchOfRoundedPositionsAndNothingElse) {
+  auto glyphs = GlyphsAtPitch(80, 55.2);
+  const auto pitch = platform::UniformPitch(glyphs.data(), 80, 55);
+  ASSERT_TRUE(pitch.has_value());
+  EXPECT_NEAR(*pitch, 55.2, 1.0 / 64);
+  // A glyph two units out of line is drawn where its call put it.
+  glyphs[40].x += 2;
+  EXPECT_FALSE(platform::UniformPitch(glyphs.data(), 80, 55));
+  // Two columns of one line, or a pitch far from the face's advance, are not one grid.
+  glyphs = GlyphsAtPitch(10, 55.2);
+  for (int i = 5; i < 10; ++i) glyphs[i].x += 300;
+  EXPECT_FALSE(platform::UniformPitch(glyphs.data(), 10, 55));
+  glyphs = GlyphsAtPitch(10, 110.4);
+  EXPECT_FALSE(platform::UniformPitch(glyphs.data(), 10, 55));
+  EXPECT_TRUE(platform::UniformPitch(glyphs.data(), 10, 110));
+  EXPECT_FALSE(platform::UniformPitch(glyphs.data(), 1, 110));
+}
+
+// A line drawn a character at a time at a fractional pitch ends where its last call put it:
+// the face is stretched to the pitch, not left at its whole-unit advance.
+TEST_F(GdiDocumentTest, FractionalPitchLineEndsWhereItsCallsPutIt) {
+  HDC dc = Printer();
+  LOGFONTA font = MakeFont("Courier New", -92);
+  font.lfWidth = 55;
+  HFONT handle = CreateFontIndirectA(&font);
+  SelectObject(dc, handle);
+  SIZE size{};
+  ASSERT_TRUE(GetTextExtentPoint32A(dc, "M", 1, &size));
+  ASSERT_EQ(size.cx, 55);
+  const DOCINFOA info = Doc("pitch");
+  ASSERT_GT(StartDocA(dc, &info), 0);
+  ASSERT_GT(StartPage(dc), 0);
+  const auto glyphs = GlyphsAtPitch(80, 55.2);
+  for (const auto& glyph : glyphs) ASSERT_TRUE(TextOutA(dc, int(glyph.x), 600, "M", 1));
+  ASSERT_GT(EndDoc(dc), 0);
+  DeleteDC(dc);
+  DeleteObject(handle);
+  const std::string boxes = Run("pdftotext -bbox '" + dir_.Path("pitch.pdf") + "' -");
+  double left = 0, right = 0;
+  ASSERT_EQ(std::sscanf(boxes.c_str() + boxes.find("<word"),
+                        "<word xMin=\"%lf\" yMin=\"%*f\" xMax=\"%lf\"", &left, &right),
+            2)
+      << boxes;
+  // Device unit = 0.12 point; the margin is 100 units.
+  EXPECT_NEAR(left, (100 + 100) * 0.12, 0.13);
+  EXPECT_NEAR(right, (100 + glyphs.back().x + 55) * 0.12, 0.13);
 }
 
 }  // namespace
