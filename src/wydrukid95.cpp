@@ -11,11 +11,13 @@
 #include "Printers/Printer.h"
 #include "pp1/WydrukiD95.h"
 #include "pp2/WyborFonty.h"
+#include "resources/ProgramResources.h"
 
 int main(int argc, char** argv) {
   using namespace wydruki;
   pp1::SetProgramArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
   try {
+    resources::InstallProgramResources();
     forms::TApplication application;
     application.SetAppTitle("Wydruki z D'95");
     application.AddForm(pp1::WydrukiD95);

@@ -1,5 +1,7 @@
 #include "Forms/Buttons.h"
 
+#include "resources/ProgramResources.h"
+
 namespace wydruki::forms {
 namespace {
 
@@ -7,34 +9,35 @@ struct KindTraits {
   TModalResult modal_result;
   bool keeps_modal_result;
   const char* caption;
+  const char* glyph;
 };
 
 KindTraits TraitsOf(TBitBtnKind kind) {
   switch (kind) {
     case TBitBtnKind::bkCustom:
-      return {mrNone, true, ""};
+      return {mrNone, true, "", nullptr};
     case TBitBtnKind::bkOK:
-      return {mrOk, false, "OK"};
+      return {mrOk, false, "OK", resources::kGlyphOk};
     case TBitBtnKind::bkCancel:
-      return {mrCancel, false, "Cancel"};
+      return {mrCancel, false, "Cancel", resources::kGlyphCancel};
     case TBitBtnKind::bkHelp:
-      return {mrNone, false, "&Help"};
+      return {mrNone, false, "&Help", resources::kGlyphHelp};
     case TBitBtnKind::bkYes:
-      return {mrYes, false, "&Yes"};
+      return {mrYes, false, "&Yes", resources::kGlyphOk};
     case TBitBtnKind::bkNo:
-      return {mrNo, false, "&No"};
+      return {mrNo, false, "&No", resources::kGlyphCancel};
     case TBitBtnKind::bkClose:
-      return {mrNone, false, "&Close"};
+      return {mrNone, false, "&Close", resources::kGlyphCancel};
     case TBitBtnKind::bkAbort:
-      return {mrAbort, false, "Abort"};
+      return {mrAbort, false, "Abort", resources::kGlyphCancel};
     case TBitBtnKind::bkRetry:
-      return {mrRetry, false, "&Retry"};
+      return {mrRetry, false, "&Retry", resources::kGlyphHelp};
     case TBitBtnKind::bkIgnore:
-      return {mrIgnore, false, "&Ignore"};
+      return {mrIgnore, false, "&Ignore", resources::kGlyphHelp};
     case TBitBtnKind::bkAll:
-      return {mrAll, false, "&All"};
+      return {mrAll, false, "&All", resources::kGlyphOk};
   }
-  return {mrNone, true, ""};
+  return {mrNone, true, "", nullptr};
 }
 
 }  // namespace
@@ -51,7 +54,16 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
   Default = kind == TBitBtnKind::bkOK || kind == TBitBtnKind::bkYes;
   Cancel = kind == TBitBtnKind::bkCancel || kind == TBitBtnKind::bkNo;
   ModalResult = traits.modal_result;
+  SetGlyph(traits.glyph);
   if (Caption().empty()) SetCaption(traits.caption);
+}
+
+void TBitBtn::SetGlyph(const std::string& resource_name) {
+  glyph_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), resource_name.c_str(),
+                                         IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  if (window_ != nullptr)
+    SendMessageA(window_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyph_));
 }
 
 void TBitBtn::Click() {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/winapi.h"
+
 #include "Forms/Component.h"
 #include "Forms/Controls.h"
 #include "Forms/Form.h"
@@ -40,17 +42,28 @@ enum class TBitBtnKind {
   bkAll
 };
 
+// Where a button's glyph stands beside its caption.
+enum class TButtonLayout { blGlyphLeft, blGlyphRight };
+
 class TBitBtn : public TButton {
  public:
   using TButton::TButton;
 
   TBitBtnKind Kind() const { return kind_; }
-  // Any kind but bkCustom sets Default, Cancel, ModalResult and the stock caption.
+  // Any kind but bkCustom sets Default, Cancel, ModalResult, the stock glyph and the stock
+  // caption.
   void SetKind(TBitBtnKind kind);
   void Click() override;
 
+  // The picture beside the caption: the program's icon resource of that name, shown at the
+  // small icon size. A name the program has no resource for leaves the button without one.
+  void SetGlyph(const std::string& resource_name);
+  HICON Glyph() const { return glyph_; }
+  TButtonLayout Layout = TButtonLayout::blGlyphLeft;
+
  private:
   TBitBtnKind kind_ = TBitBtnKind::bkCustom;
+  HICON glyph_ = nullptr;
 };
 
 }  // namespace wydruki::forms

@@ -10,6 +10,7 @@
 #include "pp2/FontSettings.h"
 #include "pp2/TextLines.h"
 #include "pp2/WyborFonty.h"
+#include "resources/ProgramResources.h"
 #include "resources/TrayIcons.h"
 
 namespace wydruki::pp1 {
@@ -122,10 +123,12 @@ TWydrukiD95::TWydrukiD95(forms::TComponent* owner)
   CheckBox1 = new forms::TCheckBox(this, Bounds{280, 144, 129, 17}, "Fonty Standardowe");
   BitBtn2 = new forms::TBitBtn(this, Bounds{280, 176, 137, 25}, "Czcionka");
   BitBtn2->ModalResult = forms::mrAll;
+  BitBtn2->SetGlyph(resources::kGlyphFont);
   Panel1 = new forms::TPanel(this, Bounds{280, 208, 137, 57});
   Label10 = new forms::TLabel(this, Bounds{300, 228, 100, 13}, "Wersja 2.0c");
   BitBtn1 = new forms::TBitBtn(this, Bounds{180, 232, 75, 25}, "&OK");
   BitBtn1->SetKind(forms::TBitBtnKind::bkYes);
+  BitBtn1->Layout = forms::TButtonLayout::blGlyphRight;
   CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };
   BitBtn1->OnClick = [this](TObject* s) { BitBtn1Click(s); };
   BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Graphics/Colors.h"
+#include "resources/ProgramResources.h"
 
 namespace wydruki::pp2 {
 
@@ -106,6 +107,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Box->Font().SetHeight(kBoxCellHeight);
   OK = new forms::TBitBtn(this, Bounds{408, 16, 89, 25}, "OK");
   OK->ModalResult = forms::mrOk;
+  OK->SetGlyph(resources::kGlyphOk);
   OK->OnClick = [this](TObject* sender) { OKClick(sender); };
   Label5 = new forms::TLabel(this, Bounds{16, 120, 60, 13}, "Czcionka  :");
   Panel2 = new forms::TPanel(this, Bounds{16, 136, 489, 113});
@@ -116,6 +118,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Box2->Font().SetSize(8);
   BitBtn2 = new forms::TBitBtn(this, Bounds{408, 104, 89, 25}, "&Zastosuj");
   BitBtn2->Default = true;
+  BitBtn2->SetGlyph(resources::kGlyphFont);
   BitBtn2->OnClick = [this](TObject* sender) { BitBtn2Click(sender); };
   Anuluj = new forms::TBitBtn(this, Bounds{408, 56, 89, 25}, "&Anuluj");
   Anuluj->SetKind(forms::TBitBtnKind::bkCancel);

@@ -40,6 +40,15 @@ LRESULT CALLBACK StandardControlProcedure(HWND window, UINT message, WPARAM wpar
     case BM_SETCHECK:
       c.check = static_cast<int>(wparam);
       return 0;
+    case BM_SETIMAGE: {
+      if (wparam != IMAGE_BITMAP && wparam != IMAGE_ICON) return 0;
+      HANDLE previous = c.image_type == wparam ? c.image : nullptr;
+      c.image = reinterpret_cast<HANDLE>(lparam);
+      c.image_type = wparam;
+      return reinterpret_cast<LRESULT>(previous);
+    }
+    case BM_GETIMAGE:
+      return c.image_type == wparam ? reinterpret_cast<LRESULT>(c.image) : 0;
     case BM_CLICK:
       if ((w->style & 0x0F) == BS_AUTOCHECKBOX)
         c.check = c.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/api/kernel.h"
+#include "platform/program_resources.h"
 #include "user/user_state.h"
 
 using wydruki::platform::Icon;
@@ -52,12 +53,24 @@ std::uint32_t Read32(const BYTE* p) {
 
 namespace wydruki::platform {
 
-void RegisterIconResource(const std::string& name, const std::vector<std::uint8_t>& image) {
+bool RegisterIconResource(const std::string& name, const std::uint8_t* icon_file,
+                          std::size_t size) {
+  // An icon file: a 6-byte directory (reserved 0, type 1, count), then 16-byte entries that
+  // give each image's size and offset; the first image is taken.
+  if (icon_file == nullptr || size < 6 + 16 || icon_file[0] != 0 || icon_file[1] != 0 ||
+      icon_file[2] != 1 || icon_file[3] != 0 || (icon_file[4] == 0 && icon_file[5] == 0))
+    return false;
+  const std::uint32_t image_size = Read32(icon_file + 6 + 8);
+  const std::uint32_t offset = Read32(icon_file + 6 + 12);
+  if (offset > size || image_size > size - offset || image_size < 40 ||
+      Read32(icon_file + offset) != 40)
+    return false;
   UserLock lock(State().Lock());
   auto icon = std::make_unique<Icon>();
-  icon->bits = image;
+  icon->bits.assign(icon_file + offset, icon_file + offset + image_size);
   icon->shared = true;
   State().icon_resources[Lower(name)] = State().NewIcon(std::move(icon));
+  return true;
 }
 
 bool IconImageId(HICON icon, std::uint32_t* id) {
@@ -83,6 +96,16 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
   }
   SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
   return nullptr;
+}
+
+HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int, int, UINT) {
+  // Icons are the only images the program keeps; each resource holds one size, which is
+  // given whatever size is asked for.
+  if (type != IMAGE_ICON) {
+    SetLastError(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    return nullptr;
+  }
+  return LoadIconA(hInst, name);
 }
 
 HICON WINAPI CreateIconFromResourceEx(PBYTE presbits, DWORD dwResSize, BOOL, DWORD, int, int,

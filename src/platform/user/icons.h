@@ -10,9 +10,6 @@
 
 namespace wydruki::platform {
 
-// Makes a named icon resource available to LoadIconA (Windows finds them in the program file).
-void RegisterIconResource(const std::string& name, const std::vector<std::uint8_t>& image);
-
 // The stable number of an icon's image; false when the icon does not exist.
 bool IconImageId(HICON icon, std::uint32_t* id);
 

@@ -142,6 +142,8 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       return static_cast<LRESULT>(w->text.size());
     case WM_QUERYENDSESSION:
       return TRUE;
+    case WM_GETICON:
+      return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->big_icon : w->small_icon);
     case WM_SETICON: {
       HICON& slot = wParam == ICON_BIG ? w->big_icon : w->small_icon;
       const HICON old = slot;

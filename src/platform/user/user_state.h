@@ -30,6 +30,8 @@ struct ControlState {
   std::vector<std::string> items;
   int selection = CB_ERR;
   int limit = 0;
+  HANDLE image = nullptr;  // a button's picture (BM_SETIMAGE)
+  WPARAM image_type = IMAGE_BITMAP;
 };
 
 struct Window {

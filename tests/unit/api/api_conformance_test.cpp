@@ -82,6 +82,7 @@ SIGNATURE(AppendMenuA, BOOL(WINAPI*)(HMENU, UINT, UINT_PTR, LPCSTR));
 SIGNATURE(EnableMenuItem, BOOL(WINAPI*)(HMENU, UINT, UINT));
 SIGNATURE(TrackPopupMenu, BOOL(WINAPI*)(HMENU, UINT, int, int, int, HWND, const RECT*));
 SIGNATURE(LoadIconA, HICON(WINAPI*)(HINSTANCE, LPCSTR));
+SIGNATURE(LoadImageA, HANDLE(WINAPI*)(HINSTANCE, LPCSTR, UINT, int, int, UINT));
 SIGNATURE(DestroyIcon, BOOL(WINAPI*)(HICON));
 SIGNATURE(GetDC, HDC(WINAPI*)(HWND));
 SIGNATURE(ReleaseDC, int(WINAPI*)(HWND, HDC));
@@ -138,6 +139,7 @@ static_assert(NIM_ADD == 0 && NIM_MODIFY == 1 && NIM_DELETE == 2);
 static_assert((NIF_MESSAGE | NIF_ICON | NIF_TIP) == 7);
 static_assert(ERROR_ALREADY_EXISTS == 183 && ERROR_SHARING_VIOLATION == 32);
 static_assert(OPAQUE == 2 && TRANSPARENT == 1 && R2_COPYPEN == 13 && MB_ICONSTOP == 0x10);
+static_assert(BM_GETIMAGE == 0xF6 && BM_SETIMAGE == 0xF7 && IMAGE_ICON == 1 && LR_SHARED == 0x8000);
 
 #if defined(_WIN32) && !defined(_WIN64)
 // The 32-bit program's records, checked when it is compiled (it cannot run on every machine

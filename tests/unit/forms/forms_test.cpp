@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ExtCtrls/Timer.h"
+#include "resources/ProgramResources.h"
 #include "Forms/Application.h"
 #include "Forms/Buttons.h"
 #include "Forms/Form.h"
@@ -121,6 +122,37 @@ TEST(BitBtnKinds, EachKindSetsItsModalResultDefaultAndCancel) {
   button.OnClick = [&](TObject*) { seen = form->ModalResult; };
   button.Click();
   EXPECT_EQ(seen, mrYes);
+}
+
+TEST(ProgramResources, TheApplicationWearsTheProgramIconAndButtonsTheirGlyphs) {
+  TempDir dir;
+  ScopedEnv ini("WYDRUKI_INI", dir.Write("win.ini", ""));
+  wydruki::resources::InstallProgramResources();
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  HICON main_icon = LoadIconA(self, wydruki::resources::kMainIcon);
+  ASSERT_NE(main_icon, nullptr);
+  EXPECT_NE(main_icon, LoadIconA(nullptr, IDI_APPLICATION));
+  TApplication application;
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(application.Handle(), WM_GETICON, ICON_BIG, 0)),
+            main_icon);
+  TestForm* form = nullptr;
+  application.AddForm(form, "glyphs");
+  TBitBtn yes(form, {0, 0, 75, 25}, "&OK");
+  EXPECT_EQ(yes.Glyph(), nullptr);
+  yes.SetKind(TBitBtnKind::bkYes);
+  const HICON tick = LoadIconA(self, wydruki::resources::kGlyphOk);
+  ASSERT_NE(tick, nullptr);
+  EXPECT_EQ(yes.Glyph(), tick);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(yes.Handle(), BM_GETIMAGE, IMAGE_ICON, 0)), tick);
+  yes.SetKind(TBitBtnKind::bkCancel);
+  EXPECT_EQ(yes.Glyph(), LoadIconA(self, wydruki::resources::kGlyphCancel));
+  EXPECT_NE(yes.Glyph(), tick);
+  yes.SetGlyph("NO_SUCH_GLYPH");
+  EXPECT_EQ(yes.Glyph(), nullptr);
+  EXPECT_EQ(SendMessageA(yes.Handle(), BM_GETIMAGE, IMAGE_ICON, 0), 0);
+  // Every picture the program names is there.
+  for (const char* name : {wydruki::resources::kGlyphHelp, wydruki::resources::kGlyphFont})
+    EXPECT_NE(LoadIconA(self, name), nullptr) << name;
 }
 
 TEST_F(FormsTest, AddFormStoresTheReferenceBeforeTheConstructorRunsAndResetsItOnFailure) {

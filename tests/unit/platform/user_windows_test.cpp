@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/program_resources.h"
 #include "platform/winapi.h"
 #include "test_support/temp_dir.h"
 #include "user/display.h"
@@ -238,6 +239,50 @@ TEST_F(UserTest, StandardControlsKeepTheirStateAndNotifyTheirParent) {
   EXPECT_EQ(GetWindowTextLengthA(combo), 0);
   DestroyWindow(form);
   EXPECT_FALSE(IsWindow(box)) << "children go with their parent";
+}
+
+// A one-image icon file of 1×1 pixel, as the resource compiler reads it.
+std::vector<std::uint8_t> TinyIconFile() {
+  std::vector<std::uint8_t> file = {0, 0, 1, 0, 1, 0, 1, 1, 0, 0, 1, 0, 24, 0};
+  const std::uint32_t image_size = 40 + 4 + 4;
+  for (std::uint32_t v : {image_size, 22u})
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  file.insert(file.end(), {40, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0});
+  file.resize(file.size() + image_size - 16, 0);
+  return file;
+}
+
+TEST_F(UserTest, NamedIconsAreTheProgramsResourcesAndButtonsKeepTheirPictures) {
+  namespace platform = wydruki::platform;
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  auto file = TinyIconFile();
+  ASSERT_TRUE(platform::RegisterIconResource("TestIcon", file.data(), file.size()));
+  HICON icon = LoadIconA(self, "TESTICON");
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(LoadIconA(self, "testicon"), icon) << "one shared icon, any letter case";
+  EXPECT_EQ(LoadImageA(self, "TestIcon", IMAGE_ICON, 16, 16, LR_SHARED), icon);
+  EXPECT_EQ(LoadImageA(self, "TestIcon", IMAGE_BITMAP, 16, 16, 0), nullptr);
+  EXPECT_EQ(LoadIconA(self, "NoSuchIcon"), nullptr);
+  EXPECT_EQ(GetLastError(), 1814u);
+  // Bytes that are not an icon file register nothing.
+  auto bad = file;
+  bad[2] = 2;  // a cursor file
+  EXPECT_FALSE(platform::RegisterIconResource("Bad", bad.data(), bad.size()));
+  bad = file;
+  bad[18] = 200;  // the image lies beyond the end
+  EXPECT_FALSE(platform::RegisterIconResource("Bad", bad.data(), bad.size()));
+  EXPECT_FALSE(platform::RegisterIconResource("Bad", file.data(), 21));
+  EXPECT_EQ(LoadIconA(self, "Bad"), nullptr);
+
+  HWND form = Make("form");
+  EXPECT_EQ(SendMessageA(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)), 0);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(form, WM_GETICON, ICON_BIG, 0)), icon);
+  HWND button =
+      CreateWindowExA(0, "BUTTON", "OK", WS_CHILD, 0, 0, 10, 10, form, nullptr, nullptr, nullptr);
+  EXPECT_EQ(SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)), 0);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0)), icon);
+  EXPECT_EQ(SendMessageA(button, BM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "an icon is no bitmap";
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(button, BM_SETIMAGE, IMAGE_ICON, 0)), icon);
 }
 
 TEST_F(UserTest, TheNotificationAreaFollowsTheShellsRules) {

@@ -78,6 +78,7 @@ using LPMSG = MSG*;
 #define WM_SETCURSOR 0x0020
 #define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
+#define WM_GETICON 0x007F
 #define WM_SETICON 0x0080
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
@@ -310,6 +311,11 @@ using LPMSG = MSG*;
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
 #define BM_CLICK 0x00F5
+#define BM_GETIMAGE 0x00F6
+#define BM_SETIMAGE 0x00F7
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define LR_SHARED 0x00008000
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
 #define BN_CLICKED 0
@@ -418,6 +424,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved
 
 // Icons.
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad);
 HICON WINAPI CreateIconFromResourceEx(PBYTE presbits, DWORD dwResSize, BOOL fIcon, DWORD dwVer,
                                       int cxDesired, int cyDesired, UINT Flags);
 BOOL WINAPI DestroyIcon(HICON hIcon);
