@@ -20,11 +20,14 @@ namespace wydruki::platform {
 namespace {
 
 // FreeType faces stay open for the life of the process: cairo's font faces refer to them, and
-// the set of installed font files is small.
+// the set of installed font files is small. Each file is opened twice: one face is measured
+// here, under the store's lock, the other is cairo's alone. A FreeType face serves one thread
+// at a time, and cairo may draw a printer page on its writer thread while a font is being
+// realized for the next one; cairo keeps its own face to itself under its own lock.
 struct LoadedFace {
-  FT_Face face = nullptr;
-  cairo_font_face_t* plain = nullptr;  // cairo faces, by synthesis flags (made on demand)
-  cairo_font_face_t* synthesized[4] = {};
+  FT_Face face = nullptr;                  // for measuring
+  FT_Face draw_face = nullptr;             // for cairo
+  cairo_font_face_t* synthesized[4] = {};  // cairo faces, by synthesis flags (made on demand)
 };
 
 class FaceStore {
@@ -34,20 +37,28 @@ class FaceStore {
     return store;
   }
 
-  // The FreeType face and the cairo face for a match; nullptr faces when the file is unusable.
+  // The FreeType face to measure and the cairo face to draw a match; nullptr faces when the
+  // file is unusable.
   std::pair<FT_Face, cairo_font_face_t*> Open(const FaceMatch& match) {
     std::lock_guard<std::mutex> guard(lock_);
     if (library_ == nullptr && FT_Init_FreeType(&library_) != 0) return {nullptr, nullptr};
     const std::string key = match.file + '\n' + std::to_string(match.index);
     auto [it, inserted] = faces_.try_emplace(key);
     LoadedFace& loaded = it->second;
-    if (inserted && FT_New_Face(library_, match.file.c_str(), match.index, &loaded.face) != 0)
-      loaded.face = nullptr;
+    if (inserted) {
+      const char* file = match.file.c_str();
+      if (FT_New_Face(library_, file, match.index, &loaded.face) != 0) loaded.face = nullptr;
+      if (loaded.face != nullptr &&
+          FT_New_Face(library_, file, match.index, &loaded.draw_face) != 0) {
+        FT_Done_Face(loaded.face);
+        loaded.face = nullptr;
+      }
+    }
     if (loaded.face == nullptr) return {nullptr, nullptr};
     const int flags = (match.synthetic_bold ? 1 : 0) | (match.synthetic_italic ? 2 : 0);
     cairo_font_face_t*& face = loaded.synthesized[flags];
     if (face == nullptr) {
-      face = cairo_ft_font_face_create_for_ft_face(loaded.face, FT_LOAD_NO_HINTING);
+      face = cairo_ft_font_face_create_for_ft_face(loaded.draw_face, FT_LOAD_NO_HINTING);
       unsigned synthesis = 0;
       if (match.synthetic_bold) synthesis |= CAIRO_FT_SYNTHESIZE_BOLD;
       if (match.synthetic_italic) synthesis |= CAIRO_FT_SYNTHESIZE_OBLIQUE;

@@ -4,6 +4,13 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <variant>
+#include <vector>
 
 #include "gdi/glyph_run.h"
 #include "platform/api/kernel.h"
@@ -11,6 +18,27 @@
 namespace wydruki::platform {
 namespace {
 
+struct FillStep {
+  RECT rect;
+  COLORREF color;
+};
+
+struct LineStep {
+  POINT from;
+  POINT to;
+  LOGPEN pen;
+};
+
+// What the program drew on one page, in order, ready to be drawn with cairo.
+using PageStep = std::variant<GlyphRun, FillStep, LineStep>;
+using Page = std::vector<PageStep>;
+
+// Pages are drawn and written on a thread of the document's own, as the Windows spooler
+// renders a page while the program goes on with the next one. The program's calls are
+// gathered into a page; at EndPage the page is handed to the writer, which draws it with cairo
+// and writes it out. At most kPagesAhead pages wait for the writer, so memory stays bounded
+// however long the document. A failure of the writer is reported by the next StartPage,
+// EndPage or EndDoc, with the error that caused it.
 class PdfDocument final : public PrintDocument {
  public:
   PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps)
@@ -29,6 +57,7 @@ class PdfDocument final : public PrintDocument {
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_set_font_options(cr_, options);
     cairo_font_options_destroy(options);
+    if (Usable()) writer_ = std::thread([this] { WritePages(); });
   }
 
   ~PdfDocument() override { Abort(); }
@@ -38,36 +67,156 @@ class PdfDocument final : public PrintDocument {
   bool StartPage(int) override { return Healthy(); }
 
   bool EndPage() override {
-    run_.Flush(cr_);
-    cairo_show_page(cr_);
+    EndRun();
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      room_.wait(lock, [this] { return waiting_.size() < kPagesAhead || failed_; });
+      if (!failed_) waiting_.push_back(std::move(page_));
+    }
+    page_.clear();
+    work_.notify_one();
     return Healthy();
   }
 
   void Text(const TextCall& call) override {
-    if (!run_.Accepts(call)) run_.Flush(cr_);
+    if (!run_.Accepts(call)) EndRun();
     run_.Add(call);
   }
 
   void Fill(const RECT& rect, COLORREF color) override {
-    run_.Flush(cr_);
-    SetColor(cr_, color);
-    cairo_rectangle(cr_, rect.left, rect.top, double(rect.right) - rect.left,
-                    double(rect.bottom) - rect.top);
-    cairo_fill(cr_);
+    EndRun();
+    page_.emplace_back(FillStep{rect, color});
   }
 
   void Line(POINT from, POINT to, const LOGPEN& pen) override {
     if (pen.lopnStyle == PS_NULL) return;
-    run_.Flush(cr_);
-    const double width = std::max<LONG>(1, pen.lopnWidth.x);
-    SetColor(cr_, pen.lopnColor);
+    EndRun();
+    page_.emplace_back(LineStep{from, to, pen});
+  }
+
+  bool Finish() override {
+    EndRun();
+    if (!page_.empty()) EndPage();
+    StopWriter();
+    if (failed_) {
+      output_->Abort();
+      output_.reset();
+      SetLastError(error_);
+      return false;
+    }
+    cairo_destroy(cr_);
+    cr_ = nullptr;
+    cairo_surface_finish(surface_);
+    const bool drawn = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS && !write_failed_;
+    cairo_surface_destroy(surface_);
+    surface_ = nullptr;
+    if (!drawn) {
+      SetLastError(write_failed_ ? write_error_ : ERROR_NOT_ENOUGH_MEMORY);
+      output_->Abort();
+      output_.reset();
+      return false;
+    }
+    const bool handed_over = output_->Finish();
+    output_.reset();  // finished outputs are never aborted afterwards
+    return handed_over;
+  }
+
+  void Abort() override {
+    discarding_ = true;  // what cairo writes from now on goes nowhere
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      waiting_.clear();
+    }
+    StopWriter();
+    if (cr_ != nullptr) cairo_destroy(cr_);
+    if (surface_ != nullptr) cairo_surface_destroy(surface_);
+    cr_ = nullptr;
+    surface_ = nullptr;
+    if (output_) output_->Abort();
+    output_.reset();
+  }
+
+ private:
+  static constexpr std::size_t kPagesAhead = 2;
+
+  static cairo_status_t WriteChunk(void* closure, const unsigned char* data, unsigned int length) {
+    auto* self = static_cast<PdfDocument*>(closure);
+    if (self->discarding_ || !self->output_) return CAIRO_STATUS_SUCCESS;
+    if (self->write_failed_ || !self->output_->Write(data, length)) {
+      if (!self->write_failed_) self->write_error_ = GetLastError();
+      self->write_failed_ = true;
+      return CAIRO_STATUS_WRITE_ERROR;
+    }
+    return CAIRO_STATUS_SUCCESS;
+  }
+
+  void EndRun() {
+    if (run_.Empty()) return;
+    page_.emplace_back(std::move(run_));
+    run_ = GlyphRun();
+  }
+
+  // The writer thread: draws each page handed over, until told to stop and nothing waits.
+  void WritePages() {
+    for (;;) {
+      Page page;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        work_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
+        if (waiting_.empty()) return;
+        page = std::move(waiting_.front());
+        waiting_.pop_front();
+      }
+      room_.notify_one();
+      if (failed_ || discarding_) continue;
+      for (PageStep& step : page) std::visit([this](auto& s) { Draw(s); }, step);
+      cairo_show_page(cr_);
+      if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS || write_failed_) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        error_ = write_failed_ ? write_error_ : ERROR_NOT_ENOUGH_MEMORY;
+        failed_ = true;
+        room_.notify_one();
+      }
+    }
+  }
+
+  void StopWriter() {
+    if (!writer_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    work_.notify_one();
+    writer_.join();
+  }
+
+  // False, with the writer's error as the last error, once a page could not be written.
+  bool Healthy() {
+    if (!failed_) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    SetLastError(error_);
+    return false;
+  }
+
+  void Draw(GlyphRun& run) { run.Flush(cr_); }
+
+  void Draw(const FillStep& fill) {
+    SetColor(cr_, fill.color);
+    cairo_rectangle(cr_, fill.rect.left, fill.rect.top, double(fill.rect.right) - fill.rect.left,
+                    double(fill.rect.bottom) - fill.rect.top);
+    cairo_fill(cr_);
+  }
+
+  void Draw(const LineStep& line) {
+    const double width = std::max<LONG>(1, line.pen.lopnWidth.x);
+    SetColor(cr_, line.pen.lopnColor);
     cairo_set_line_width(cr_, width);
     cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
     static const double kDash[] = {18, 6};
     static const double kDot[] = {3, 3};
     static const double kDashDot[] = {9, 6, 3, 6};
     static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
-    switch (pen.lopnStyle) {
+    switch (line.pen.lopnStyle) {
       case PS_DASH:
         cairo_set_dash(cr_, kDash, 2, 0);
         break;
@@ -83,63 +232,32 @@ class PdfDocument final : public PrintDocument {
       default:
         cairo_set_dash(cr_, nullptr, 0, 0);
     }
-    cairo_move_to(cr_, from.x, from.y);
-    cairo_line_to(cr_, to.x, to.y);
+    cairo_move_to(cr_, line.from.x, line.from.y);
+    cairo_line_to(cr_, line.to.x, line.to.y);
     cairo_stroke(cr_);
   }
 
-  bool Finish() override {
-    run_.Flush(cr_);
-    cairo_destroy(cr_);
-    cr_ = nullptr;
-    cairo_surface_finish(surface_);
-    const bool drawn = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS && !write_failed_;
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
-    if (!drawn) {
-      if (!write_failed_) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-      output_->Abort();
-      output_.reset();
-      return false;
-    }
-    const bool handed_over = output_->Finish();
-    output_.reset();  // finished outputs are never aborted afterwards
-    return handed_over;
-  }
-
-  void Abort() override {
-    discarding_ = true;  // what cairo writes while closing down goes nowhere
-    if (cr_ != nullptr) cairo_destroy(cr_);
-    if (surface_ != nullptr) cairo_surface_destroy(surface_);
-    cr_ = nullptr;
-    surface_ = nullptr;
-    if (output_) output_->Abort();
-    output_.reset();
-  }
-
- private:
-  static cairo_status_t WriteChunk(void* closure, const unsigned char* data, unsigned int length) {
-    auto* self = static_cast<PdfDocument*>(closure);
-    if (self->discarding_ || !self->output_) return CAIRO_STATUS_SUCCESS;
-    if (self->write_failed_ || !self->output_->Write(data, length)) {
-      self->write_failed_ = true;
-      return CAIRO_STATUS_WRITE_ERROR;
-    }
-    return CAIRO_STATUS_SUCCESS;
-  }
-
-  bool Healthy() {
-    if (cr_ != nullptr && cairo_status(cr_) == CAIRO_STATUS_SUCCESS && !write_failed_) return true;
-    if (!write_failed_) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
-  }
-
+  // The program's side.
   std::unique_ptr<DocumentOutput> output_;
+  GlyphRun run_;
+  Page page_;
+
+  // Between the two sides.
+  std::mutex mutex_;
+  std::condition_variable work_;  // a page waits, or the writer is to stop
+  std::condition_variable room_;  // a page was taken, or the writer failed
+  std::deque<Page> waiting_;
+  bool stopping_ = false;
+  std::atomic<bool> failed_{false};
+  DWORD error_ = 0;
+  std::atomic<bool> discarding_{false};
+  std::thread writer_;
+
+  // The writer's side (the program's again once the writer has stopped).
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
-  GlyphRun run_;
   bool write_failed_ = false;
-  bool discarding_ = false;
+  DWORD write_error_ = 0;
 };
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "gdi/font_realizer.h"
 #include "gdi/glyph_run.h"
+#include "gdi/pdf_document.h"
 #include "gdi_test_support.h"
 
 namespace wydruki::test {
@@ -331,6 +333,91 @@ TEST_F(GdiDocumentTest, CoalescedRunsDrawExactlyWhatSingleCallsDraw) {
     ASSERT_GT(runs.size(), 1000u);
     EXPECT_TRUE(runs == single) << base;
   }
+}
+
+// A printer's output that keeps count of its bytes and fails, disk full, past `limit` of them.
+class LimitedOutput final : public platform::DocumentOutput {
+ public:
+  struct Record {
+    std::size_t bytes = 0;
+    bool finished = false;
+    bool aborted = false;
+  };
+  LimitedOutput(Record* record, std::size_t limit) : record_(record), limit_(limit) {}
+  bool Write(const unsigned char*, std::size_t size) override {
+    if (record_->bytes + size > limit_) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    record_->bytes += size;
+    return true;
+  }
+  bool Finish() override { return record_->finished = true; }
+  void Abort() override { record_->aborted = true; }
+
+ private:
+  Record* record_;
+  std::size_t limit_;
+};
+
+// Sixty lines of eighty letters, as the page printer draws them.
+bool PrintPage(platform::PrintDocument& document,
+               const std::shared_ptr<const platform::RealizedFont>& font, int page) {
+  if (!document.StartPage(page)) return false;
+  for (int line = 0; line < 60; ++line) {
+    const std::string text(80, static_cast<char>('A' + (page + line) % 26));
+    platform::TextCall call;
+    call.y = line * 100;
+    call.font = font.get();
+    call.font_owner = &font;
+    call.baseline = call.y + font->Metrics().tmAscent;
+    call.bytes = reinterpret_cast<const unsigned char*>(text.data());
+    call.count = static_cast<int>(text.size());
+    call.width = call.count * font->Advance('A');
+    document.Text(call);
+  }
+  return document.EndPage();
+}
+
+// Pages are written while the program draws the next ones: a page that cannot be written
+// stops the document at a later page or at its end, with the output's own error, and the
+// output is discarded rather than handed over.
+TEST_F(GdiDocumentTest, AnOutputThatFailsStopsTheDocumentWithItsError) {
+  const auto font = platform::RealizedFont::Realize(MakeFont("Courier New", -100), 600);
+  ASSERT_NE(font, nullptr);
+  for (const std::size_t limit : {std::size_t{4000}, std::size_t{40000}}) {
+    LimitedOutput::Record record;
+    auto document = platform::OpenPdfDocument(std::make_unique<LimitedOutput>(&record, limit), {});
+    ASSERT_NE(document, nullptr);
+    bool going = true;
+    int pages = 0;
+    while (going && pages < 200) going = PrintPage(*document, font, ++pages);
+    if (going) going = document->Finish();
+    EXPECT_FALSE(going) << limit;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL)) << limit;
+    EXPECT_LT(pages, 200) << "the failure surfaces while the document goes on";
+    document->Abort();  // as the device context does on failure
+    EXPECT_TRUE(record.aborted);
+    EXPECT_FALSE(record.finished);
+  }
+}
+
+TEST_F(GdiDocumentTest, DocumentsAreHandedOverWholeOrDiscardedWhole) {
+  const auto font = platform::RealizedFont::Realize(MakeFont("Courier New", -100), 600);
+  ASSERT_NE(font, nullptr);
+  LimitedOutput::Record whole;
+  auto document = platform::OpenPdfDocument(std::make_unique<LimitedOutput>(&whole, 1 << 30), {});
+  for (int page = 1; page <= 30; ++page) ASSERT_TRUE(PrintPage(*document, font, page));
+  ASSERT_TRUE(document->Finish());
+  EXPECT_TRUE(whole.finished);
+  EXPECT_GT(whole.bytes, 30u * 500);
+  // Dropped with pages still waiting to be written: discarded, never handed over.
+  LimitedOutput::Record dropped;
+  document = platform::OpenPdfDocument(std::make_unique<LimitedOutput>(&dropped, 1 << 30), {});
+  for (int page = 1; page <= 30; ++page) ASSERT_TRUE(PrintPage(*document, font, page));
+  document.reset();
+  EXPECT_TRUE(dropped.aborted);
+  EXPECT_FALSE(dropped.finished);
 }
 
 std::vector<cairo_glyph_t> GlyphsAtPitch(int count, double pitch) {
