@@ -3,6 +3,7 @@
 #include "Forms/Application.h"
 #include "Forms/MessageWindow.h"
 #include "Graphics/Exceptions.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::extctrls {
 
@@ -31,7 +32,7 @@ void TTimer::ResetPlatformTimer() {
   KillTimer(window_, kTimerId);
   if (interval_ != 0 && enabled_ && on_timer_) {
     if (SetTimer(window_, kTimerId, interval_, nullptr) == 0)
-      throw EOutOfResources("Not enough timers available");
+      throw EOutOfResources(resources::kNoTimers);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "Graphics/Exceptions.h"
 #include "Printers/Printer.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::forms {
 namespace {
@@ -59,14 +60,14 @@ TApplication::TApplication() : TComponent(nullptr) {
     wc.lpfnWndProc = &DefWindowProcA;
     wc.hInstance = instance;
     wc.lpszClassName = kApplicationClass;
-    if (RegisterClassA(&wc) == 0) throw Exception("Error creating window class");
+    if (RegisterClassA(&wc) == 0) throw Exception(resources::kWindowClassFailed);
   }
   title_ = TitleFromModuleName();
   handle_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
                             WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                             GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
                             0, nullptr, nullptr, instance, nullptr);
-  if (handle_ == nullptr) throw Exception("Error creating window class");
+  if (handle_ == nullptr) throw Exception(resources::kWindowClassFailed);
   if (HMENU menu = GetSystemMenu(handle_, FALSE)) {
     DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
     DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);

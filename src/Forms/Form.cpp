@@ -7,6 +7,7 @@
 #include "Forms/Buttons.h"
 #include "Forms/Controls.h"
 #include "Graphics/Exceptions.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::forms {
 namespace {
@@ -43,7 +44,7 @@ void EnsureClass(const std::string& name) {
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.lpszClassName = name.c_str();
-  if (RegisterClassA(&wc) == 0) throw Exception("Error creating window class");
+  if (RegisterClassA(&wc) == 0) throw Exception(resources::kWindowClassFailed);
 }
 
 template <typename Action>
@@ -63,7 +64,7 @@ TCustomForm::TCustomForm(TComponent* owner, const FormLayout& layout) : TCompone
                             layout.style & ~static_cast<DWORD>(WS_VISIBLE), layout.left, layout.top,
                             layout.width, layout.height, owner_window, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
-  if (handle_ == nullptr) throw Exception("Error creating window");
+  if (handle_ == nullptr) throw Exception(resources::kWindowFailed);
   Position = layout.position;
   BindWindow(handle_, [this](MessageRecord& message) { WindowMessage(message); });
 }
@@ -93,7 +94,7 @@ void TCustomForm::SetVisible(bool visible) {
     return;
   }
   if (visible == visible_) return;
-  if (showing_) throw EInvalidOperation("Cannot change Visible in OnShow or OnHide");
+  if (showing_) throw EInvalidOperation(resources::kVisibleInShowHide);
   visible_ = visible;
   if (visible)
     ShowWindowNow();
@@ -195,8 +196,7 @@ void TCustomForm::CloseForm() {
 }
 
 TModalResult TCustomForm::RunModal() {
-  if (visible_ || !Enabled() || modal_)
-    throw EInvalidOperation("Cannot make a visible window modal");
+  if (visible_ || !Enabled() || modal_) throw EInvalidOperation(resources::kVisibleModal);
   TApplication* application = Application();
   if (HWND capture = GetCapture()) {
     SendMessageA(capture, WM_CANCELMODE, 0, 0);

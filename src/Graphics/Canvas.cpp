@@ -4,6 +4,7 @@
 
 #include "Graphics/Exceptions.h"
 #include "Graphics/GraphicsStartUp.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::graphics {
 
@@ -60,7 +61,7 @@ void TCanvas::EnsureSelections(TCanvasState required) {
   if (needed.Empty()) return;
   if (needed.Contains(CanvasState::HandleValid)) {
     AcquireHandle();
-    if (handle_ == nullptr) throw EInvalidOperation("Canvas does not allow drawing");
+    if (handle_ == nullptr) throw EInvalidOperation(resources::kCanvasNoDrawing);
   }
   if (needed.Contains(CanvasState::FontValid)) {
     SelectObject(handle_, font_.FontHandle());

@@ -1,11 +1,12 @@
 #include "Graphics/Icon.h"
 
 #include "Graphics/Exceptions.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::graphics {
 namespace {
 
-constexpr const char* kInvalidIcon = "Icon image is not valid";
+using resources::kInvalidIcon;
 constexpr std::size_t kHeaderSize = 6;
 constexpr std::size_t kEntrySize = 16;
 

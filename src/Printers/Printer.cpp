@@ -3,12 +3,13 @@
 #include <cstring>
 
 #include "Graphics/GraphicsStartUp.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::printers {
 namespace {
 
-constexpr const char* kPrintingInProgress = "Printing in progress";
-constexpr const char* kNotPrinting = "Printer is not currently printing";
+using resources::kNotPrinting;
+using resources::kPrintingInProgress;
 
 std::string OnPort(const std::string& device, const std::string& port) {
   return device + " on " + port;
@@ -169,7 +170,7 @@ void TPrinter::SelectDefaultPrinter() {
       return;
     }
   }
-  throw EPrinter("There is no default printer currently selected");
+  throw EPrinter(resources::kNoDefaultPrinter);
 }
 
 int TPrinter::SelectedIndex() {
@@ -187,7 +188,7 @@ void TPrinter::SetSelectedIndex(int index) {
   SelectedIndex();
   auto& list = PrinterList();
   if (index < 0 || index >= static_cast<int>(list.size()))
-    throw EPrinter("Printer index out of range");
+    throw EPrinter(resources::kPrinterIndexOutOfRange);
   // The printer chosen by index gets its own device mode, not the one of the printer before it.
   const TPrinterDevice chosen = *list[static_cast<std::size_t>(index)].device;
   SelectDevice(chosen.DeviceName, chosen.DriverName, chosen.PortName, nullptr);
@@ -266,7 +267,7 @@ void TPrinter::SetHandleState(HandleState target) {
     // No context is held now; the next operation that needs one tries again.
     if (state_ != HandleState::NoHandle && device_context_ == nullptr)
       state_ = HandleState::NoHandle;
-    throw EPrinter("Printer selected is not valid");
+    throw EPrinter(resources::kPrinterNotValid);
   }
   device_context_ = made;
   // A context's resolution never changes; the canvas asks for it before every character.
@@ -327,7 +328,7 @@ void TPrinter::SetPageOrientation(TPrinterOrientation orientation) {
   if (printing_) throw EPrinter(kPrintingInProgress);
   SelectedIndex();
   if (device_mode_block_ == nullptr || device_mode_view_ == nullptr)
-    throw EPrinter("Operation not supported on selected printer");
+    throw EPrinter(resources::kNotSupported);
   SetHandleState(HandleState::NoHandle);
   device_mode_view_->dmOrientation = static_cast<short>(
       orientation == TPrinterOrientation::poPortrait ? DMORIENT_PORTRAIT : DMORIENT_LANDSCAPE);

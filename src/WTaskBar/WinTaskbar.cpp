@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "Graphics/Exceptions.h"
+#include "resources/MessageTexts.h"
 
 namespace wydruki::wtaskbar {
 namespace {
 
 forms::TCustomForm* OwnerForm(forms::TComponent* owner) {
   auto* form = dynamic_cast<forms::TCustomForm*>(owner);
-  if (form == nullptr) throw EInvalidCast("Invalid class typecast");
+  if (form == nullptr) throw EInvalidCast(resources::kInvalidCast);
   return form;
 }
 
