@@ -1,10 +1,9 @@
 // Device contexts: printers (CreateDCA), information contexts (CreateICA), the screen
 // (GetDC) and memory contexts, and what GetDeviceCaps reports of them.
 #include <cmath>
-#include <strings.h>
-
 #include <cstring>
 
+#include "common/ascii_case.h"
 #include "gdi/gdi_tables.h"
 #include "platform/winapi.h"
 
@@ -29,7 +28,7 @@ HDC AddContext(std::unique_ptr<DeviceContext> dc) {
 }
 
 bool IsDisplayDriver(LPCSTR driver) {
-  return driver != nullptr && strcasecmp(driver, "DISPLAY") == 0;
+  return driver != nullptr && wydruki::platform::EqualsIgnoreCase(driver, "DISPLAY");
 }
 
 HDC CreateContext(LPCSTR driver, LPCSTR device, const DEVMODEA* mode, DeviceContext::Kind kind) {

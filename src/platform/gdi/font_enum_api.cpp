@@ -1,22 +1,20 @@
 // EnumFontFamiliesExA: the installed font families, one callback each.
-#include <strings.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "gdi/font_matcher.h"
 #include "gdi/gdi_tables.h"
 #include "platform/winapi.h"
 
+using wydruki::platform::EqualsIgnoreCase;
 using wydruki::platform::GdiTables;
 using wydruki::platform::RealizedFont;
 
 namespace {
 
 using Lock = std::unique_lock<std::recursive_mutex>;
-
-bool EqualsIgnoreCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 const char* ScriptName(BYTE charset) {
   switch (charset) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "common/ascii_case.h"
 #include "gdi/code_pages.h"
 
 namespace wydruki::platform {
@@ -27,20 +28,6 @@ constexpr Substitute kSubstitutes[] = {
 };
 // The core faces that enumeration offers under their own names.
 constexpr const char* kListedCoreFaces[] = {"Courier New", "Arial", "Times New Roman"};
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
-}
-
-bool LessIgnoreCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
-    return lower(x) < lower(y);
-  });
-}
 
 const char* SubstituteFor(const std::string& face) {
   for (const auto& entry : kSubstitutes)

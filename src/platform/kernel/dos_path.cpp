@@ -7,12 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "common/profile.h"
 
 namespace wydruki::platform {
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -42,7 +41,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& directory, std::s
   std::optional<std::string> best;
   while (const dirent* entry = ::readdir(dir.get())) {
     const std::string_view candidate(entry->d_name);
-    if (!EqualsIgnoringAsciiCase(candidate, name)) continue;
+    if (!EqualsIgnoreCase(candidate, name)) continue;
     if (!best || candidate < *best) best = std::string(candidate);
   }
   return best;
@@ -62,19 +61,11 @@ std::vector<std::string_view> SplitComponents(std::string_view path) {
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
 std::optional<std::string> DriveDirectory(char drive_letter) {
   if (!IsDriveLetter(drive_letter)) return std::nullopt;
   const char key[2] = {drive_letter, '\0'};
   if (auto mapped = ProfileValue("drives", key); mapped && !mapped->empty()) return mapped;
-  if (LowerAscii(drive_letter) == 'z') return std::string("/");
+  if (AsciiLower(drive_letter) == 'z') return std::string("/");
   return std::nullopt;
 }
 

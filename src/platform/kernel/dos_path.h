@@ -28,9 +28,6 @@ std::optional<std::string> DriveDirectory(char drive_letter);
 // path is given without a drive ("\usr\bin\x"), which still names it as a Linux path.
 std::string ToDosPath(std::string_view native_absolute_path);
 
-// ASCII letters compared without regard to case; other bytes must be equal.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 // True for the two characters that separate DOS path components.
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 

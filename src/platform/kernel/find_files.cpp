@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "kernel/dos_path.h"
 #include "kernel/file_info.h"
 #include "kernel/handle_table.h"
@@ -71,12 +72,6 @@ class SearchObject : public KernelObject {
   std::size_t next_ = 0;
 };
 
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  const auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [&](char x, char y) { return lower(x) < lower(y); });
-}
-
 HANDLE Fail(DWORD error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
@@ -125,7 +120,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     if (is_root && (name == "." || name == "..")) continue;
     names.push_back(name);
   }
-  std::sort(names.begin(), names.end(), LessIgnoringCase);
+  std::sort(names.begin(), names.end(), LessIgnoreCase);
 
   // Short names are numbered among the names that would otherwise collide.
   std::map<std::string, int> short_name_counts;

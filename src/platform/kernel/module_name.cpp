@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/ascii_case.h"
 #include "kernel/dos_path.h"
 #include "kernel/program_path.h"
 #include "platform/api/kernel.h"
@@ -38,12 +39,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   std::string wanted = lpModuleName;
   std::string own = wydruki::platform::ProgramPath();
   own = own.substr(own.rfind('/') + 1);
-  const auto lower = [](std::string text) {
-    for (char& c : text)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-  };
-  if (lower(wanted) == lower(own) || lower(wanted) == lower(own + ".exe")) return ProgramModule();
+  using wydruki::platform::EqualsIgnoreCase;
+  if (EqualsIgnoreCase(wanted, own) || EqualsIgnoreCase(wanted, own + ".exe"))
+    return ProgramModule();
   SetLastError(ERROR_MOD_NOT_FOUND);
   return nullptr;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii_case.h"
 #include "common/printer_backend.h"
 #include "common/profile.h"
 #include "kernel/dos_path.h"
@@ -73,7 +74,7 @@ DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
     return CopyString(Unquoted(*value), lpReturnedString, nSize);
   }
   // No such line: the default printer is the printers' to say.
-  if (EqualsIgnoringAsciiCase(lpAppName, "windows") && EqualsIgnoringAsciiCase(lpKeyName, "device"))
+  if (EqualsIgnoreCase(lpAppName, "windows") && EqualsIgnoreCase(lpKeyName, "device"))
     return CopyString(DefaultDeviceLine(), lpReturnedString, nSize);
   std::string_view fallback = lpDefault != nullptr ? lpDefault : "";
   while (!fallback.empty() && (fallback.back() == ' ' || fallback.back() == '\t'))

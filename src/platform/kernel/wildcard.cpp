@@ -4,11 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "common/ascii_case.h"
+
 namespace wydruki::platform {
 namespace {
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Characters a short name may hold (besides letters, digits and bytes above 127).
 bool IsShortNameCharacter(char c) {
@@ -38,7 +37,7 @@ std::string ShortPart(std::string_view text, std::size_t limit) {
   for (char c : text) {
     if (part.size() == limit) break;
     if (c == ' ' || c == '.') continue;
-    part.push_back(IsShortNameCharacter(c) ? Upper(c) : '_');
+    part.push_back(IsShortNameCharacter(c) ? AsciiUpper(c) : '_');
   }
   return part;
 }
@@ -67,7 +66,7 @@ bool MatchesDosPattern(std::string_view pattern, std::string_view name) {
         result =
             (n < n_size && at(p + 1, n + 1)) || ((n == n_size || name[n] == '.') && at(p + 1, n));
       } else {
-        result = n < n_size && Lower(c) == Lower(name[n]) && at(p + 1, n + 1);
+        result = n < n_size && AsciiLower(c) == AsciiLower(name[n]) && at(p + 1, n + 1);
       }
       at(p, n) = result ? 1 : 0;
     }

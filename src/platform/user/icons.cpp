@@ -1,8 +1,6 @@
 #include "user/icons.h"
 
-#include <cctype>
-#include <cstring>
-
+#include "common/ascii_case.h"
 #include "platform/api/kernel.h"
 #include "platform/program_resources.h"
 #include "user/user_state.h"
@@ -14,11 +12,6 @@ using wydruki::platform::UserState;
 namespace {
 
 UserState& State() { return UserState::Instance(); }
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // The system's application icon: a framed window picture, made once.
 HICON DefaultApplicationIcon() {
@@ -69,7 +62,7 @@ bool RegisterIconResource(const std::string& name, const std::uint8_t* icon_file
   auto icon = std::make_unique<Icon>();
   icon->bits.assign(icon_file + offset, icon_file + offset + image_size);
   icon->shared = true;
-  State().icon_resources[Lower(name)] = State().NewIcon(std::move(icon));
+  State().icon_resources[wydruki::platform::AsciiLowered(name)] = State().NewIcon(std::move(icon));
   return true;
 }
 
@@ -91,7 +84,7 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     return nullptr;
   }
   if (lpIconName != nullptr && !IS_INTRESOURCE(lpIconName)) {
-    const auto it = State().icon_resources.find(Lower(lpIconName));
+    const auto it = State().icon_resources.find(wydruki::platform::AsciiLowered(lpIconName));
     if (it != State().icon_resources.end()) return it->second;
   }
   SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND

@@ -1,24 +1,10 @@
 #include "user/user_state.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
+
+#include "common/ascii_case.h"
 
 namespace wydruki::platform {
-namespace {
-
-bool SameName(const std::string& a, const char* b) {
-  const std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 UserState& UserState::Instance() {
   static UserState* state = new UserState;  // lives until the process ends
@@ -74,7 +60,7 @@ WindowClass* UserState::FindClass(const char* name_or_atom) {
     return nullptr;
   }
   for (auto& c : classes_)
-    if (SameName(c->name, name_or_atom)) return c.get();
+    if (EqualsIgnoreCase(c->name, name_or_atom)) return c.get();
   return nullptr;
 }
 

@@ -6,19 +6,11 @@
 #include <string_view>
 #include <utility>
 
+#include "common/ascii_case.h"
 #include "common/profile.h"
 
 namespace wydruki::platform {
 namespace {
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsDirectory(const std::string& path) {
   struct stat info {};

@@ -1,26 +1,18 @@
 #include "winspool/cups_destinations.h"
 
-#include "platform/api/winspool.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string_view>
+
+#include "common/ascii_case.h"
+#include "platform/api/winspool.h"
 
 namespace wydruki::platform {
 namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
 constexpr double kRequestTimeoutSeconds = 10.0;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::string OptionOf(const cups_dest_t& dest, const char* name) {
   const char* value = cupsGetOption(name, dest.num_options, dest.options);

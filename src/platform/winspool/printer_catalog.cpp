@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "common/ascii_case.h"
 #include "common/profile.h"
 #include "platform/api/winspool.h"
 #include "winspool/builtin_printers.h"
@@ -9,15 +10,6 @@
 
 namespace wydruki::platform {
 namespace {
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 std::string ProfileDefaultDevice() {
   const auto line = ProfileValue("windows", "device");
