@@ -119,11 +119,8 @@ int WINAPI ReleaseDC(HWND, HDC hDC) {
 
 int WINAPI GetDeviceCaps(HDC hdc, int index) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return 0;
   const DeviceCaps& caps = dc->target.caps;
   const bool display = dc->kind == DeviceContext::Kind::kDisplay ||
                        (dc->kind == DeviceContext::Kind::kMemory && dc->target.name.empty());

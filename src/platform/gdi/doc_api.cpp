@@ -17,11 +17,8 @@ using Lock = std::unique_lock<std::recursive_mutex>;
 
 // The open document of `hdc`; nullptr, last error set, when there is none.
 DeviceContext* WithDocument(HDC hdc) {
-  DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return nullptr;
   if (!dc->document) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -63,11 +60,8 @@ DeviceContext* ConsultAbortProc(Lock& lock, HDC hdc, DeviceContext* dc) {
 
 int WINAPI SetAbortProc(HDC hdc, ABORTPROC lpProc) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return SP_ERROR;
-  }
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return SP_ERROR;
   dc->abort_proc = lpProc;
   return 1;
 }

@@ -17,25 +17,14 @@ namespace {
 
 using Lock = std::unique_lock<std::recursive_mutex>;
 
-DeviceContext* Find(HDC hdc) {
-  DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) SetLastError(ERROR_INVALID_HANDLE);
-  return dc;
-}
-
-// A brush given as a system colour index + 1 paints in the user's colour scheme.
-COLORREF SystemColor(int index) { return GetSysColor(index); }
-
-bool Points(DeviceContext& dc) {
-  if (dc.rop2 == R2_NOP) return false;
-  return true;
-}
+// R2_NOP leaves the page as it is; every other mode draws (as the copy pen).
+bool Points(const DeviceContext& dc) { return dc.rop2 != R2_NOP; }
 
 }  // namespace
 
 BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT lppt) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   if (lppt != nullptr) *lppt = dc->position;
   dc->position = {x, y};
@@ -44,7 +33,7 @@ BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT lppt) {
 
 BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT lppt) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   if (lppt == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -56,7 +45,7 @@ BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT lppt) {
 
 int WINAPI SetROP2(HDC hdc, int rop2) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return 0;
   if (rop2 < R2_BLACK || rop2 > R2_LAST) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -69,13 +58,13 @@ int WINAPI SetROP2(HDC hdc, int rop2) {
 
 int WINAPI GetROP2(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = Find(hdc);
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   return dc == nullptr ? 0 : dc->rop2;
 }
 
 BOOL WINAPI LineTo(HDC hdc, int x, int y) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   const OutputTarget output = wydruki::platform::OutputOf(*dc);
   if (output == OutputTarget::kRefused) return FALSE;
@@ -89,7 +78,7 @@ BOOL WINAPI LineTo(HDC hdc, int x, int y) {
 
 BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   const OutputTarget output = wydruki::platform::OutputOf(*dc);
   if (output == OutputTarget::kRefused) return FALSE;
@@ -112,7 +101,7 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
 
 int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hDC);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hDC);
   if (dc == nullptr) return 0;
   if (lprc == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -122,7 +111,8 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
   bool paint = true;
   const auto value = reinterpret_cast<std::uintptr_t>(hbr);
   if (value >= 1 && value <= 31) {
-    color = SystemColor(static_cast<int>(value) - 1);  // COLOR_xxx + 1
+    // A brush given as a system colour index + 1 paints in the user's colour scheme.
+    color = GetSysColor(static_cast<int>(value) - 1);
   } else {
     const GdiObject* brush = GdiTables::Instance().FindObject(hbr);
     if (brush == nullptr || brush->kind != ObjectKind::kBrush) {

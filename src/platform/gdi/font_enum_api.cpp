@@ -75,11 +75,8 @@ int WINAPI EnumFontFamiliesExA(HDC hdc, LPLOGFONTA lpLogfont, FONTENUMPROCA lpPr
   int dpi = 96;
   {
     Lock lock(GdiTables::Instance().Lock());
-    const auto* dc = GdiTables::Instance().FindDC(hdc);
-    if (dc == nullptr) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return 0;
-    }
+    const auto* dc = GdiTables::Instance().FindDCOrFail(hdc);
+    if (dc == nullptr) return 0;
     dpi = dc->target.caps.log_pixels_y;
   }
   if (lpLogfont == nullptr || lpProc == nullptr) {

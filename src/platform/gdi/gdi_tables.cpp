@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/api/kernel.h"
+
 namespace wydruki::platform {
 namespace {
 
@@ -115,6 +117,12 @@ DeviceContext* GdiTables::FindDC(HDC handle) {
   last_dc_handle_ = handle;
   last_dc_ = it->second.get();
   return last_dc_;
+}
+
+DeviceContext* GdiTables::FindDCOrFail(HDC handle) {
+  DeviceContext* dc = FindDC(handle);
+  if (dc == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+  return dc;
 }
 
 std::unique_ptr<DeviceContext> GdiTables::RemoveDC(HDC handle) {

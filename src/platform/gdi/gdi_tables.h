@@ -74,6 +74,9 @@ class GdiTables {
 
   HDC AddDC(std::unique_ptr<DeviceContext> dc);
   DeviceContext* FindDC(HDC handle);
+  // FindDC for an API call: nullptr, with ERROR_INVALID_HANDLE as the last error, when the
+  // handle names no device context.
+  DeviceContext* FindDCOrFail(HDC handle);
   std::unique_ptr<DeviceContext> RemoveDC(HDC handle);
 
  private:

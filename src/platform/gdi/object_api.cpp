@@ -146,11 +146,8 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
 
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return nullptr;
   switch (type) {
     case OBJ_FONT:
       return dc->font;

@@ -14,12 +14,6 @@ namespace {
 
 using Lock = std::unique_lock<std::recursive_mutex>;
 
-DeviceContext* Find(HDC hdc) {
-  DeviceContext* dc = GdiTables::Instance().FindDC(hdc);
-  if (dc == nullptr) SetLastError(ERROR_INVALID_HANDLE);
-  return dc;
-}
-
 int WidthOf(const RealizedFont& font, const unsigned char* bytes, int count) {
   long long width = 0;
   for (int i = 0; i < count; ++i) width += font.Advance(bytes[i]);
@@ -30,7 +24,7 @@ int WidthOf(const RealizedFont& font, const unsigned char* bytes, int count) {
 
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return CLR_INVALID;
   const COLORREF previous = dc->text_color;
   dc->text_color = color;
@@ -39,13 +33,13 @@ COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
 
 COLORREF WINAPI GetTextColor(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = Find(hdc);
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   return dc == nullptr ? CLR_INVALID : dc->text_color;
 }
 
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return CLR_INVALID;
   const COLORREF previous = dc->bk_color;
   dc->bk_color = color;
@@ -54,13 +48,13 @@ COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
 
 COLORREF WINAPI GetBkColor(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = Find(hdc);
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   return dc == nullptr ? CLR_INVALID : dc->bk_color;
 }
 
 int WINAPI SetBkMode(HDC hdc, int mode) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return 0;
   if (mode != TRANSPARENT && mode != OPAQUE) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -73,13 +67,13 @@ int WINAPI SetBkMode(HDC hdc, int mode) {
 
 int WINAPI GetBkMode(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = Find(hdc);
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   return dc == nullptr ? 0 : dc->bk_mode;
 }
 
 UINT WINAPI SetTextAlign(HDC hdc, UINT align) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return GDI_ERROR;
   const UINT previous = dc->text_align;
   dc->text_align = align & TA_MASK;
@@ -88,13 +82,13 @@ UINT WINAPI SetTextAlign(HDC hdc, UINT align) {
 
 UINT WINAPI GetTextAlign(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
-  const DeviceContext* dc = Find(hdc);
+  const DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   return dc == nullptr ? GDI_ERROR : dc->text_align;
 }
 
 BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   if (lptm == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -111,7 +105,7 @@ BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm) {
 
 BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   if (psizl == nullptr || c < 0 || (lpString == nullptr && c > 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -133,7 +127,7 @@ BOOL WINAPI GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, LPSIZE lpsz) {
 
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
   Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = Find(hdc);
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return FALSE;
   if (c < 0 || (lpString == nullptr && c > 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
