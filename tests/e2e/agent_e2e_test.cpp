@@ -208,14 +208,6 @@ TEST(AgentEndToEnd, AJobWhoseFileIsStillBeingWrittenWaitsAndIsPrintedOnce) {
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
 }
 
-}  // namespace
-}  // namespace wydruki::test
-
-namespace wydruki::test {
-namespace {
-
-using namespace std::chrono_literals;
-
 TEST(AgentEndToEndFailures, APrinterErrorIsReportedOnceAndTheJobIsKept) {
   AgentHarness agent;
   agent.Dir().Write("win.ini",
@@ -255,14 +247,6 @@ TEST(AgentEndToEndFailures, ASignalThatCannotBeDeletedIsNotPrintedAgain) {
   EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
 }
-
-}  // namespace
-}  // namespace wydruki::test
-
-namespace wydruki::test {
-namespace {
-
-using namespace std::chrono_literals;
 
 TEST(AgentThroughCups, AJobReachesTheQueueWithItsPolishLetters) {
   if (!CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 
 namespace {
 
+using wydruki::test::HoldingChild;
 using wydruki::test::MappedDrive;
 
 HANDLE Open(const char* path, DWORD access, DWORD share, DWORD disposition) {
@@ -25,48 +25,6 @@ std::string ReadAll(HANDLE file) {
   while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
   return text;
 }
-
-// A child process that holds `path` open through a plain descriptor (as a DOS emulator that is
-// still writing would) until it is told to end.
-class HoldingChild {
- public:
-  HoldingChild(const std::string& path, int flags) {
-    int ready[2];
-    int finish[2];
-    EXPECT_EQ(::pipe(ready), 0);
-    EXPECT_EQ(::pipe(finish), 0);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(finish[1]);
-      const int fd = ::open(path.c_str(), flags);
-      const char state = fd >= 0 ? 'y' : 'n';
-      (void)!::write(ready[1], &state, 1);
-      char ignored;
-      (void)!::read(finish[0], &ignored, 1);
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(finish[0]);
-    finish_ = finish[1];
-    char state = 0;
-    EXPECT_EQ(::read(ready[0], &state, 1), 1);
-    EXPECT_EQ(state, 'y');
-    ::close(ready[0]);
-  }
-  ~HoldingChild() { End(); }
-  void End() {
-    if (pid_ <= 0) return;
-    ::close(finish_);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int finish_ = -1;
-};
 
 TEST(KernelFiles, CreationDispositionsAndTheirErrors) {
   MappedDrive drive;
@@ -256,7 +214,8 @@ TEST(KernelFiles, AnotherProcessWritingTheFileRefusesReadersThatDoNotShareWritin
   MappedDrive drive;
   const std::string path = drive.dir().Write("D95/WYDRUK.TXT", "page");
   {
-    HoldingChild emulator(path, O_WRONLY | O_APPEND);
+    // Held through a plain descriptor, as a DOS emulator that is still writing would.
+    HoldingChild emulator([&] { return ::open(path.c_str(), O_WRONLY | O_APPEND) >= 0; });
     EXPECT_EQ(Open("c:\\d95\\wydruk.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
@@ -272,7 +231,7 @@ TEST(KernelFiles, AnotherProcessWritingTheFileRefusesReadersThatDoNotShareWritin
   }
   {
     // A process merely reading does not stop a reader.
-    HoldingChild viewer(path, O_RDONLY);
+    HoldingChild viewer([&] { return ::open(path.c_str(), O_RDONLY) >= 0; });
     HANDLE reader = Open("C:\\D95\\WYDRUK.TXT", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE);
     CloseHandle(reader);
@@ -282,34 +241,14 @@ TEST(KernelFiles, AnotherProcessWritingTheFileRefusesReadersThatDoNotShareWritin
 TEST(KernelFiles, ShareModesHoldAcrossOurProcesses) {
   MappedDrive drive;
   drive.dir().Write("x.txt", "x");
-  int ready[2];
-  int finish[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(finish), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ready[0]);
-    ::close(finish[1]);  // or the child's own copy would keep its wait from ever ending
-    HANDLE exclusive =
-        CreateFileA("C:\\X.TXT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const char state = exclusive != INVALID_HANDLE_VALUE ? 'y' : 'n';
-    (void)!::write(ready[1], &state, 1);
-    char ignored;
-    (void)!::read(finish[0], &ignored, 1);
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  ::close(finish[0]);
-  char state = 0;
-  ASSERT_EQ(::read(ready[0], &state, 1), 1);
-  ASSERT_EQ(state, 'y');
+  HoldingChild holder([] {
+    return CreateFileA("C:\\X.TXT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) !=
+           INVALID_HANDLE_VALUE;
+  });
   EXPECT_EQ(Open("C:\\x.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
             INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-  ::close(finish[1]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::close(ready[0]);
+  holder.End();
   // The child is gone, and so is its claim.
   HANDLE reader = Open("C:\\x.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   EXPECT_NE(reader, INVALID_HANDLE_VALUE);

@@ -1,5 +1,4 @@
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -7,11 +6,13 @@
 #include <filesystem>
 #include <string>
 
+#include "kernel_test_support.h"
 #include "platform/winapi.h"
 #include "test_support/temp_dir.h"
 
 namespace {
 
+using wydruki::test::HoldingChild;
 using wydruki::test::ScopedEnv;
 using wydruki::test::TempDir;
 
@@ -45,34 +46,16 @@ TEST_F(KernelMutex, SecondCreationInTheSameProcessFindsTheFirst) {
 }
 
 TEST_F(KernelMutex, ExistsWhileAnotherProcessHoldsItAndNotAfterItDies) {
-  int ready[2];
-  int finish[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(finish), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ready[0]);
-    ::close(finish[1]);  // or the child's own copy would keep its wait from ever ending
+  // The child ends without closing its handle.
+  HoldingChild holder([] {
     HANDLE held = CreateMutexA(nullptr, TRUE, "ZMWPDRK");
-    const char state = held != nullptr && GetLastError() == ERROR_SUCCESS ? 'y' : 'n';
-    (void)!::write(ready[1], &state, 1);
-    char ignored;
-    (void)!::read(finish[0], &ignored, 1);
-    ::_exit(0);  // ends without closing the handle
-  }
-  ::close(ready[1]);
-  ::close(finish[0]);
-  char state = 0;
-  ASSERT_EQ(::read(ready[0], &state, 1), 1);
-  ASSERT_EQ(state, 'y');
+    return held != nullptr && GetLastError() == ERROR_SUCCESS;
+  });
   HANDLE mine = CreateMutexA(nullptr, TRUE, "ZMWPDRK");
   ASSERT_NE(mine, nullptr);
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   EXPECT_TRUE(CloseHandle(mine));
-  ::close(finish[1]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::close(ready[0]);
+  holder.End();
   mine = CreateMutexA(nullptr, TRUE, "ZMWPDRK");
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
   EXPECT_TRUE(CloseHandle(mine));
