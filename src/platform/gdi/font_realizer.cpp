@@ -17,18 +17,22 @@
 #include "gdi/font_matcher.h"
 
 namespace wydruki::platform {
-namespace {
 
 // FreeType faces stay open for the life of the process: cairo's font faces refer to them, and
-// the set of installed font files is small. Each file is opened twice: one face is measured
-// here, under the store's lock, the other is cairo's alone. A FreeType face serves one thread
-// at a time, and cairo may draw a printer page on its writer thread while a font is being
-// realized for the next one; cairo keeps its own face to itself under its own lock.
+// the set of installed font files is small. A file is opened once to be measured here, under
+// the store's lock, and, when it is first drawn, a second face is made for cairo alone: a FreeType
+// face serves one thread at a time, and cairo may draw a printer page on its writer thread while a
+// font is being realized for the next one. Listing the installed faces measures them all but draws
+// none, so the second face is not made for them.
 struct LoadedFace {
+  std::string file;
+  long index = 0;
   FT_Face face = nullptr;                  // for measuring
   FT_Face draw_face = nullptr;             // for cairo
-  cairo_font_face_t* synthesized[4] = {};  // cairo faces, by synthesis flags (made on demand)
+  cairo_font_face_t* synthesized[4] = {};  // cairo faces, by synthesis flags
 };
+
+namespace {
 
 class FaceStore {
  public:
@@ -37,39 +41,55 @@ class FaceStore {
     return store;
   }
 
-  // The FreeType face to measure and the cairo face to draw a match; nullptr faces when the
-  // file is unusable.
-  std::pair<FT_Face, cairo_font_face_t*> Open(const FaceMatch& match) {
+  // The face of a match, to measure with; nullptr when the file is unusable.
+  LoadedFace* Open(const FaceMatch& match) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (library_ == nullptr && FT_Init_FreeType(&library_) != 0) return {nullptr, nullptr};
+    if (library_ == nullptr && FT_Init_FreeType(&library_) != 0) return nullptr;
     const std::string key = match.file + '\n' + std::to_string(match.index);
     auto [it, inserted] = faces_.try_emplace(key);
     LoadedFace& loaded = it->second;
     if (inserted) {
-      const char* file = match.file.c_str();
-      if (FT_New_Face(library_, file, match.index, &loaded.face) != 0) loaded.face = nullptr;
-      if (loaded.face != nullptr &&
-          FT_New_Face(library_, file, match.index, &loaded.draw_face) != 0) {
-        FT_Done_Face(loaded.face);
+      loaded.file = match.file;
+      loaded.index = match.index;
+      if (FT_New_Face(library_, match.file.c_str(), match.index, &loaded.face) != 0)
         loaded.face = nullptr;
-      }
     }
-    if (loaded.face == nullptr) return {nullptr, nullptr};
-    const int flags = (match.synthetic_bold ? 1 : 0) | (match.synthetic_italic ? 2 : 0);
-    cairo_font_face_t*& face = loaded.synthesized[flags];
-    if (face == nullptr) {
-      face = cairo_ft_font_face_create_for_ft_face(loaded.draw_face, FT_LOAD_NO_HINTING);
-      unsigned synthesis = 0;
-      if (match.synthetic_bold) synthesis |= CAIRO_FT_SYNTHESIZE_BOLD;
-      if (match.synthetic_italic) synthesis |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
-      if (synthesis != 0) cairo_ft_font_face_set_synthesize(face, synthesis);
-    }
-    return {loaded.face, face};
+    return loaded.face != nullptr ? &loaded : nullptr;
+  }
+
+  // The cairo face that draws `loaded` with synthetic bold (1) and oblique (2) as flagged,
+  // made on first use; nullptr only when memory runs out.
+  cairo_font_face_t* CairoFace(LoadedFace& loaded, int synthesis) {
+    std::lock_guard<std::mutex> guard(lock_);
+    cairo_font_face_t*& face = loaded.synthesized[synthesis];
+    if (face != nullptr) return face;
+    if (loaded.draw_face == nullptr && !OpenDrawFace(loaded)) return nullptr;
+    face = cairo_ft_font_face_create_for_ft_face(loaded.draw_face, FT_LOAD_NO_HINTING);
+    unsigned flags = 0;
+    if (synthesis & 1) flags |= CAIRO_FT_SYNTHESIZE_BOLD;
+    if (synthesis & 2) flags |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
+    if (flags != 0) cairo_ft_font_face_set_synthesize(face, flags);
+    return face;
   }
 
   std::mutex& Lock() { return lock_; }
 
  private:
+  // The second face reads the bytes the first one has mapped, when it has (FreeType maps font
+  // files on Linux): no second open, no second copy, and no failure for a file that has been
+  // replaced or removed since.
+  bool OpenDrawFace(LoadedFace& loaded) {
+    const FT_Stream stream = loaded.face->stream;
+    const FT_Error error =
+        stream != nullptr && stream->base != nullptr
+            ? FT_New_Memory_Face(library_, stream->base, static_cast<FT_Long>(stream->size),
+                                 loaded.index, &loaded.draw_face)
+            : FT_New_Face(library_, loaded.file.c_str(), loaded.index, &loaded.draw_face);
+    if (error == 0) return true;
+    loaded.draw_face = nullptr;
+    return false;
+  }
+
   std::mutex lock_;
   FT_Library library_ = nullptr;
   std::unordered_map<std::string, LoadedFace> faces_;
@@ -104,8 +124,8 @@ std::string CacheKey(const LOGFONTA& font, int dpi) {
 
 }  // namespace
 
-RealizedFont::~RealizedFont() {
-  if (face_ != nullptr) cairo_font_face_destroy(face_);
+cairo_font_face_t* RealizedFont::FontFace() const {
+  return FaceStore::Instance().CairoFace(*loaded_, synthesis_);
 }
 
 std::shared_ptr<const RealizedFont> RealizedFont::Realize(const LOGFONTA& font, int dpi) {
@@ -119,14 +139,16 @@ std::shared_ptr<const RealizedFont> RealizedFont::Realize(const LOGFONTA& font, 
 
   const auto match = MatchFace(font);
   if (!match) return nullptr;
-  auto [face, cairo_face] = FaceStore::Instance().Open(*match);
-  if (face == nullptr || cairo_face == nullptr) return nullptr;
+  LoadedFace* loaded = FaceStore::Instance().Open(*match);
+  if (loaded == nullptr) return nullptr;
+  const FT_Face face = loaded->face;
 
   std::shared_ptr<RealizedFont> realized(new RealizedFont());
   RealizedFont& r = *realized;
   r.family_ = match->family;
   r.code_page_ = &CodePageForCharset(font.lfCharSet);
-  r.face_ = cairo_font_face_reference(cairo_face);
+  r.loaded_ = loaded;
+  r.synthesis_ = (match->synthetic_bold ? 1 : 0) | (match->synthetic_italic ? 2 : 0);
 
   std::lock_guard<std::mutex> face_guard(FaceStore::Instance().Lock());
   const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));

@@ -16,9 +16,10 @@ namespace wydruki::platform {
 
 // One LOGFONTA realized at one resolution. Immutable once made, shared by every device
 // context that selects an equal font.
+struct LoadedFace;
+
 class RealizedFont {
  public:
-  ~RealizedFont();
   RealizedFont(const RealizedFont&) = delete;
   RealizedFont& operator=(const RealizedFont&) = delete;
 
@@ -42,8 +43,9 @@ class RealizedFont {
   unsigned CellUnits() const { return cell_units_; }
   unsigned AverageWidthUnits() const { return average_width_units_; }
   // The cairo face (with synthetic bold or oblique when the face lacks them) and the font
-  // matrix that sizes it in device units.
-  cairo_font_face_t* FontFace() const { return face_; }
+  // matrix that sizes it in device units. The face is made on first use, from any thread;
+  // nullptr only when memory runs out.
+  cairo_font_face_t* FontFace() const;
   const cairo_matrix_t& FontMatrix() const { return font_matrix_; }
 
   // Realizes `font` for a device of `dpi` pixels per inch vertically (which sizes a height
@@ -65,7 +67,8 @@ class RealizedFont {
   unsigned cell_units_ = 0;
   unsigned average_width_units_ = 0;
   cairo_matrix_t font_matrix_{};
-  cairo_font_face_t* face_ = nullptr;  // owned reference
+  LoadedFace* loaded_ = nullptr;  // the face store's entry (lives as long as the process)
+  int synthesis_ = 0;             // synthetic bold 1, oblique 2
 };
 
 }  // namespace wydruki::platform

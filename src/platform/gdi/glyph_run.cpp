@@ -71,8 +71,9 @@ void GlyphRun::Flush(cairo_t* cr) {
     cairo_fill(cr);
   }
   SetColor(cr, color_);
-  if (!glyphs_.empty()) {
-    cairo_set_font_face(cr, font_->FontFace());
+  cairo_font_face_t* face = glyphs_.empty() ? nullptr : font_->FontFace();
+  if (face != nullptr) {  // made from bytes already read: only out of memory stops it
+    cairo_set_font_face(cr, face);
     // A run holds the lines of consecutive calls. Each line gets its own pitch; lines of the
     // same pitch, the usual case, are drawn by one call.
     std::size_t group = 0;
