@@ -105,10 +105,11 @@ TEST_F(PagePrinterTest, CharactersStandAtTheEndOfTheirCellsRoundedToEven) {
 TEST_F(PagePrinterTest, DoubleWidthDoublesTheAdvanceAndLinesStepByTheLineHeight) {
   const auto calls = Print({Esc('W') + "AB", "", "C"});
   ASSERT_EQ(calls.size(), 3u);
-  const auto& m = pages_->Metrics();
-  EXPECT_EQ(calls[0].x, RoundEven(m.LeftMargin + 2 * m.CellNormal.Value()));
-  EXPECT_EQ(calls[1].x, RoundEven(m.LeftMargin + 4 * m.CellNormal.Value()));
-  EXPECT_EQ(calls[2].y, m.TopMargin + 2 * m.LineHeightNormal);
+  // A normal cell is 1880 / 80 = 23.5 units; a wide character advances two of them from the
+  // margin of 82. Lines are (2900 - 2 × 172) / 58 = 44 units apart below the top margin of 172.
+  EXPECT_EQ(calls[0].x, 129);
+  EXPECT_EQ(calls[1].x, 176);
+  EXPECT_EQ(calls[2].y, 172 + 2 * 44);
 }
 
 TEST_F(PagePrinterTest, EscapeSequencesAcrossFormFeedsLineEndsAndUnknownCommands) {
@@ -137,17 +138,20 @@ TEST_F(PagePrinterTest, CondensedDoubleWidthCharactersStandOneLineHigher) {
   const auto& m = pages_->Metrics();
   EXPECT_EQ(calls[0].y, m.TopMargin + pages_->CondensedOffset());
   EXPECT_EQ(calls[1].y, m.TopMargin - m.LineHeightNormal);
-  const Extended after_a = Real48::Store(m.LeftMargin + m.CellCondensed.Value());
-  EXPECT_EQ(calls[1].x, RoundEven(Real48::Store(Real48::Store(after_a + m.CellCondensed.Value()) +
-                                                m.CellCondensed.Value())));
+  // The page is 2044 units wide: margins of 82, a text area of 1880, a condensed cell of
+  // 1880 / 122 = 15.4098. "a" takes one cell; the double-width "b" is drawn across its two
+  // cells from 82 + 3 × 15.4098 = 128.23.
+  EXPECT_EQ(m.LeftMargin, 82);
+  EXPECT_EQ(calls[1].x, 128);
 }
 
 TEST_F(PagePrinterTest, TheEliteLatchBringsBackEliteAdvancesWithTheEightyColumnFont) {
   const auto calls = Print({Esc('P') + Esc('C') + Esc('c') + "ab"});
   ASSERT_EQ(calls.size(), 2u);
-  const auto& m = pages_->Metrics();
   EXPECT_EQ(pages_->Pitch(), PitchMode::Elite);
-  EXPECT_EQ(calls[0].x, RoundEven(Real48::Store(m.LeftMargin + m.CellElite.Value())));
+  // An elite cell of the 1880-unit text area is 1880 / 96 = 19.583; "a" stands one elite cell
+  // past the left margin of 82: 101.58.
+  EXPECT_EQ(calls[0].x, 102);
   // The font is the 80-column cell font at reduced height.
   const std::string width = "|" + std::to_string(pages_->Sizes().Size80) + "|";
   EXPECT_NE(calls[0].font.find(width), std::string::npos) << calls[0].font;
