@@ -101,6 +101,27 @@ TEST(PlatformPrintEndToEnd, PdfFileHoldsBothPagesWithTheirPolishText) {
   EXPECT_NE(info.find("\nPages:           2\n"), std::string::npos) << info;
 }
 
+TEST(PlatformPrintEndToEnd, ThePrintersChannelSaysWhatBecameOfEachDocumentOnlyWhenAskedTo) {
+  TempDir dir;
+  const auto ini =
+      dir.Write("win.ini", "[windows]\ndevice=trace-file,builtin," + dir.Path("trace.txt") + "\n");
+  ScopedEnv env("WYDRUKI_INI", ini);
+  const std::string program = std::string(PRINT_TWO_PAGES) + " 'C:\\D95\\A.TXT' 2>&1";
+  const auto [quiet_status, quiet] = RunCommand(program);
+  ASSERT_EQ(quiet_status, 0);
+  EXPECT_EQ(quiet.find("wydrukid95["), std::string::npos) << quiet;
+
+  ScopedEnv debug("WYDRUKI_DEBUG", "files,Printers");
+  const auto [status, out] = RunCommand(program);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("wydrukid95[printers]: document 1 \"C:\\D95\\A.TXT\" started on "
+                     "\"trace-file\""),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("wydrukid95[printers]: document 1 of 2 pages handed over"), std::string::npos)
+      << out;
+}
+
 TEST(PlatformPrintEndToEnd, AnUnknownPrinterIsReportedAndNothingIsWritten) {
   TempDir dir;
   const auto ini = dir.Write("win.ini", "[windows]\ndevice=no-such-printer,cups,no-such-printer\n");

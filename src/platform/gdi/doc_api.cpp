@@ -3,11 +3,14 @@
 #include <atomic>
 #include <string>
 
+#include "common/debug_channel.h"
 #include "gdi/gdi_tables.h"
 #include "gdi/pdf_document.h"
 #include "gdi/trace_document.h"
 #include "platform/winapi.h"
 
+using wydruki::platform::DebugArea;
+using wydruki::platform::DebugLine;
 using wydruki::platform::DeviceContext;
 using wydruki::platform::GdiTables;
 
@@ -85,11 +88,20 @@ int WINAPI StartDocA(HDC hdc, const DOCINFOA* lpdi) {
   else
     document = wydruki::platform::OpenPdfDocument(
         wydruki::platform::OpenDocumentOutput(dc->target, name), dc->target.caps);
-  if (!document) return SP_ERROR;  // the printer side has set the last error
+  if (!document) {
+    // The printer side has set the last error.
+    DebugLine(DebugArea::kPrinters, "\"" + name + "\" could not start on \"" + dc->target.name +
+                                        "\" (" + dc->target.port + "): error " +
+                                        std::to_string(GetLastError()));
+    return SP_ERROR;
+  }
   dc->document = std::move(document);
   dc->page_open = false;
   dc->page_number = 0;
   dc->job_id = ++last_job_id;
+  DebugLine(DebugArea::kPrinters, "document " + std::to_string(dc->job_id) + " \"" + name +
+                                      "\" started on \"" + dc->target.name + "\" (" +
+                                      dc->target.port + ")");
   return dc->job_id;
 }
 
@@ -142,13 +154,19 @@ int WINAPI EndDoc(HDC hdc) {
   if (dc == nullptr) return SP_ERROR;
   auto document = std::move(dc->document);
   const int job = dc->job_id;
-  return document->Finish() ? job : SP_ERROR;
+  const bool handed_over = document->Finish();
+  DebugLine(DebugArea::kPrinters,
+            "document " + std::to_string(job) + " of " + std::to_string(dc->page_number) +
+                (handed_over ? " pages handed over"
+                             : " pages failed: error " + std::to_string(GetLastError())));
+  return handed_over ? job : SP_ERROR;
 }
 
 int WINAPI AbortDoc(HDC hdc) {
   Lock lock(GdiTables::Instance().Lock());
   DeviceContext* dc = WithDocument(hdc);
   if (dc == nullptr) return SP_ERROR;
+  DebugLine(DebugArea::kPrinters, "document " + std::to_string(dc->job_id) + " discarded");
   Discard(*dc);
   return 1;
 }
