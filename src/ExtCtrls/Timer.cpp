@@ -2,7 +2,7 @@
 
 #include "Forms/Application.h"
 #include "Forms/MessageWindow.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::extctrls {

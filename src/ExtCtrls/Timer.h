@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Forms/Component.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "platform/winapi.h"
 
 namespace wydruki::extctrls {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Graphics/Exceptions.h"
-#include "Printers/Printer.h"
+#include "Base/Exceptions.h"
+#include "Base/MessagePump.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::forms {
@@ -78,13 +78,13 @@ TApplication::TApplication() : TComponent(nullptr) {
   SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   BindWindow(handle_, [this](MessageRecord& message) { WindowMessage(message); });
   the_application = this;
-  // While the spooler works, the printer lets the program handle its messages through here.
-  printers::SetPrinterMessagePump([this] { DrainMessages(); });
+  // Work that waits (the spooler between pages) handles the program's messages through here.
+  base::SetMessagePump([this] { DrainMessages(); });
 }
 
 TApplication::~TApplication() {
   Finish();
-  printers::SetPrinterMessagePump(nullptr);
+  base::SetMessagePump(nullptr);
   UnbindWindow(handle_);
   DestroyWindow(handle_);
   if (the_application == this) the_application = nullptr;

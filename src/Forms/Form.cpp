@@ -6,7 +6,7 @@
 #include "Forms/Application.h"
 #include "Forms/Buttons.h"
 #include "Forms/Controls.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::forms {

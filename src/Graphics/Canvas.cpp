@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "Graphics/GraphicsStartUp.h"
 #include "resources/MessageTexts.h"
 

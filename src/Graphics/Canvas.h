@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Graphics/CriticalSection.h"
+#include "Base/CriticalSection.h"
 #include "Graphics/GraphicsObject.h"
 #include "platform/winapi.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Graphics/CriticalSection.h"
+#include "Base/CriticalSection.h"
 #include "Graphics/Descriptions.h"
 #include "Graphics/ResourceManager.h"
 

@@ -1,6 +1,6 @@
 #include "Graphics/Icon.h"
 
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::graphics {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Graphics/CriticalSection.h"
+#include "Base/CriticalSection.h"
 #include "Graphics/Descriptions.h"
 #include "platform/winapi.h"
 

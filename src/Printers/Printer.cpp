@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Base/MessagePump.h"
 #include "Graphics/GraphicsStartUp.h"
 #include "resources/MessageTexts.h"
 
@@ -23,24 +24,6 @@ bool RunningOnNt() {
   const BOOL known = GetVersionExA(&version);
 #pragma GCC diagnostic pop
   return known && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-void DispatchWaitingMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Put back for the main loop, which ends the program when the job is done.
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-std::function<void()>& MessagePump() {
-  static std::function<void()> pump = DispatchWaitingMessages;
-  return pump;
 }
 
 std::unique_ptr<TPrinter>& PrinterSlot() {
@@ -72,12 +55,9 @@ char* NextCommaField(char*& cursor) {
   return field;
 }
 
-void SetPrinterMessagePump(std::function<void()> pump) {
-  MessagePump() = pump ? std::move(pump) : std::function<void()>(DispatchWaitingMessages);
-}
-
 BOOL CALLBACK PrintAbortCallback(HDC, int) {
-  MessagePump()();
+  // While the spooler works, the program goes on handling its messages.
+  base::PumpMessages();
   return ActivePrinter().IsCancelled() ? FALSE : TRUE;
 }
 

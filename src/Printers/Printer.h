@@ -3,13 +3,12 @@
 // of the one document that can be open at a time.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Graphics/Canvas.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "platform/winapi.h"
 
 namespace wydruki::printers {
@@ -132,10 +131,5 @@ char* NextCommaField(char*& cursor);
 // Called by the system while it spools: lets the program handle its waiting window messages,
 // then answers whether printing should go on (not when the document is being cancelled).
 BOOL CALLBACK PrintAbortCallback(HDC context, int error);
-
-// How the abort callback lets the program handle its waiting messages. The application installs
-// its own; until then waiting messages are dispatched here, and a quit request is put back so
-// the main loop still sees it.
-void SetPrinterMessagePump(std::function<void()> pump);
 
 }  // namespace wydruki::printers

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::wtaskbar {

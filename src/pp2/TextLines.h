@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "platform/winapi.h"
 
 namespace wydruki::pp2 {

@@ -11,7 +11,7 @@
 #include "Forms/Application.h"
 #include "Forms/Buttons.h"
 #include "Forms/Form.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "test_support/temp_dir.h"
 
 namespace wydruki::forms {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Graphics/Canvas.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "Graphics/GraphicsStartUp.h"
 
 namespace wydruki::graphics {

@@ -6,7 +6,7 @@
 
 #include "Forms/Application.h"
 #include "Forms/Menus.h"
-#include "Graphics/Exceptions.h"
+#include "Base/Exceptions.h"
 #include "Icon6/Icon6.h"
 #include "WTaskBar/WinTaskbar.h"
 #include "test_support/icon_bytes.h"

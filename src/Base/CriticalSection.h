@@ -3,7 +3,7 @@
 
 #include "platform/winapi.h"
 
-namespace wydruki::graphics {
+namespace wydruki {
 
 class CriticalSection {
  public:
@@ -35,4 +35,4 @@ class CriticalSection {
   CRITICAL_SECTION section_;
 };
 
-}  // namespace wydruki::graphics
+}  // namespace wydruki
