@@ -9,6 +9,7 @@
 
 #include "common/ascii_case.h"
 #include "common/profile.h"
+#include "kernel/short_names.h"
 
 namespace wydruki::platform {
 namespace {
@@ -45,6 +46,24 @@ std::optional<std::string> FindIgnoringCase(const std::string& directory, std::s
     if (!best || candidate < *best) best = std::string(candidate);
   }
   return best;
+}
+
+// The entry an emulator's 8.3 alias ("MOJEDO~1") stands for, when only one can be meant.
+std::optional<std::string> FindByShortAlias(const std::string& directory, std::string_view alias) {
+  const std::string opened = directory.empty() ? "." : directory;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(opened.c_str()), &::closedir);
+  if (!dir) return std::nullopt;
+  std::vector<std::string> entries;
+  while (const dirent* entry = ::readdir(dir.get())) entries.emplace_back(entry->d_name);
+  return ResolveShortAlias(alias, entries);
+}
+
+// Windows drops the blanks and dots that end a file name: "F.TXT " and "F.TXT." name "F.TXT".
+// "." and ".." keep their meaning.
+std::string_view WithoutTrailingBlanksAndDots(std::string_view name) {
+  if (name == "." || name == "..") return name;
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.remove_suffix(1);
+  return name;
 }
 
 std::vector<std::string_view> SplitComponents(std::string_view path) {
@@ -86,7 +105,11 @@ std::optional<std::string> ToNativePath(std::string_view dos_path, bool last_may
     root = "/";
   }
 
-  const auto parts = SplitComponents(rest);
+  auto parts = SplitComponents(rest);
+  if (!parts.empty()) {
+    parts.back() = WithoutTrailingBlanksAndDots(parts.back());
+    if (parts.back().empty()) parts.pop_back();  // "C:\D95\ ." is the directory itself
+  }
   std::vector<std::string> resolved;  // components below root, in their on-disk spelling
   auto current = [&] {
     std::string path = root;
@@ -112,6 +135,8 @@ std::optional<std::string> ToNativePath(std::string_view dos_path, bool last_may
       resolved.emplace_back(part);
     } else if (auto found = FindIgnoringCase(path, part)) {
       resolved.push_back(*found);
+    } else if (auto aliased = FindByShortAlias(path, part)) {
+      resolved.push_back(*aliased);
     } else if (last && last_may_be_new) {
       resolved.emplace_back(part);
     } else {

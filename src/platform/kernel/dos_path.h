@@ -6,6 +6,11 @@
 // (an exact match wins), because DOS programs write upper-case 8.3 names for files that Linux
 // programs created in lower case. A path without a drive letter is a Linux path, absolute or
 // relative to the current directory, under the same separator and case rules.
+//
+// As on Windows, blanks and dots that end the last component are dropped ("F.TXT ." names
+// "F.TXT"). A component that matches nothing may be the 8.3 alias a DOS emulator showed for a
+// long name ("MOJEDO~1" for "Moje Dokumenty"); it is resolved when only one name can be meant
+// (kernel/short_names.h).
 #pragma once
 
 #include <optional>

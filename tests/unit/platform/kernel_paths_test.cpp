@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kernel/dos_path.h"
+#include "kernel/short_names.h"
 #include "kernel_test_support.h"
 
 namespace wydruki::platform {
@@ -85,6 +86,77 @@ TEST(KernelPaths, LinuxPathsGetTheDeepestDriveThatHoldsThem) {
   drive.RewriteProfile("[drives]\nC=" + root + "\nD=" + root + "/deeper/\nZ=/nowhere\n");
   EXPECT_EQ(ToDosPath(root + "/deeper/f"), "D:\\f");
   EXPECT_EQ(ToDosPath("/usr/bin/x"), "\\usr\\bin\\x");
+}
+
+TEST(KernelPaths, TrailingBlanksAndDotsOfTheLastComponentAreDropped) {
+  MappedDrive drive;
+  const std::string file = drive.dir().Write("f.txt", "x");
+  // A signal written as "C:\F.TXT " was never resolved and stayed forever.
+  EXPECT_EQ(ToNativePath("C:\\F.TXT ", false).value(), file);
+  EXPECT_EQ(ToNativePath("C:\\F.TXT.", false).value(), file);
+  EXPECT_EQ(ToNativePath("C:\\F.TXT. . ", false).value(), file);
+  // A file about to be created gets the name without them, too.
+  EXPECT_EQ(ToNativePath("C:\\NEW.TXT..", true).value(), drive.Native("NEW.TXT"));
+  // Only blanks and dots at the end go: one inside the name stays.
+  EXPECT_FALSE(ToNativePath("C:\\F .TXT", false).has_value());
+  // "." and ".." keep their meaning; a final component of only blanks and dots names the
+  // directory above it.
+  drive.dir().Write("d95/a", "");
+  EXPECT_EQ(ToNativePath("C:\\D95\\..", false).value(), drive.dir().path().string());
+  EXPECT_EQ(ToNativePath("C:\\D95\\ .", false).value(), drive.Native("d95"));
+}
+
+// The aliases below are the ones DOSBox 0.74 listed with DIR for these host names.
+TEST(ShortNames, AliasesAreFormedAsTheEmulatorFormsThem) {
+  EXPECT_EQ(ShortAlias("Moje Dokumenty", 1), "MOJEDO~1");
+  EXPECT_EQ(ShortAlias("a b", 1), "AB~1");
+  EXPECT_EQ(ShortAlias("Raporty.Roczne.2024", 1), "RAPORT~1.202");
+  EXPECT_EQ(ShortAlias("x.html", 1), "X~1.HTM");
+  EXPECT_EQ(ShortAlias("ab.cd.ef", 1), "AB~1.EF");
+  EXPECT_EQ(ShortAlias("abc def.t x", 1), "ABCDEF~1.TX");
+  EXPECT_EQ(ShortAlias(".hidden", 1), "HIDDEN~1");
+  EXPECT_EQ(ShortAlias("lowercase.txt", 1), "LOWERC~1.TXT");
+  EXPECT_EQ(ShortAlias("MOJE DOK 1.TXT", 1), "MOJEDO~1.TXT");
+  // A two-digit number leaves five characters of the base.
+  EXPECT_EQ(ShortAlias("faktura lipiec.txt", 12), "FAKTU~12.TXT");
+  // Names DOSBox showed as they are.
+  for (const char* name : {"wydruk.txt", "Moje+Dok.txt", "X.BAT", "verylong", "A.B"})
+    EXPECT_TRUE(IsShortName(name)) << name;
+  for (const char* name : {"verylongname", "a b", "ab.cd.ef", ".hidden", "x.html", "a.b c"})
+    EXPECT_FALSE(IsShortName(name)) << name;
+}
+
+TEST(ShortNames, OnlyAnAliasThatCanMeanOneNameIsResolved) {
+  const std::vector<std::string> one{"Moje Dokumenty", "wydruk.txt", "a b", "x.html"};
+  EXPECT_EQ(ResolveShortAlias("MOJEDO~1", one).value(), "Moje Dokumenty");
+  EXPECT_EQ(ResolveShortAlias("mojedo~1", one).value(), "Moje Dokumenty");
+  EXPECT_EQ(ResolveShortAlias("AB~1", one).value(), "a b");
+  EXPECT_EQ(ResolveShortAlias("X~1.HTM", one).value(), "x.html");
+  // A second number, another extension, a name that is already short: nothing.
+  EXPECT_FALSE(ResolveShortAlias("MOJEDO~2", one).has_value());
+  EXPECT_FALSE(ResolveShortAlias("X~1.HTL", one).has_value());
+  EXPECT_FALSE(ResolveShortAlias("X~1", one).has_value());
+  EXPECT_FALSE(ResolveShortAlias("WYDRUK~1.TXT", one).has_value());
+  // Three names that DOSBox numbered 1 to 3 in its own listing order: none can be told apart.
+  const std::vector<std::string> three{"Moje Dokumenty", "Moje Dokumenty 2", "Mojedokumentyx"};
+  for (const char* alias : {"MOJEDO~1", "MOJEDO~2", "MOJEDO~3"})
+    EXPECT_FALSE(ResolveShortAlias(alias, three).has_value()) << alias;
+  // Not aliases at all.
+  for (const char* text : {"MOJEDO~", "~1", "MOJEDO~X", "TOOLONGNA~1", "MOJEDO~0", "A~1.ABCD"})
+    EXPECT_FALSE(ResolveShortAlias(text, one).has_value()) << text;
+}
+
+TEST(KernelPaths, EmulatorAliasesReachLongNamesOnTheWay) {
+  MappedDrive drive;
+  const std::string file = drive.dir().Write("Moje Dokumenty/faktura lipiec.txt", "x");
+  EXPECT_EQ(ToNativePath("C:\\MOJEDO~1\\FAKTUR~1.TXT", false).value(), file);
+  EXPECT_EQ(ToNativePath("C:\\mojedo~1\\faktur~1.txt", false).value(), file);
+  // A new file in an aliased directory keeps its own name.
+  EXPECT_EQ(ToNativePath("C:\\MOJEDO~1\\WIN95.DRK", true).value(),
+            drive.Native("Moje Dokumenty/WIN95.DRK"));
+  // Once a second name shares the base, the alias could mean either.
+  drive.dir().Write("Moje Dokumenty 2/faktura lipiec.txt", "y");
+  EXPECT_FALSE(ToNativePath("C:\\MOJEDO~1\\FAKTUR~1.TXT", false).has_value());
 }
 
 }  // namespace
