@@ -59,6 +59,14 @@ std::optional<std::int32_t> NumberOfLine(const std::string& line) {
   return ParseSettingsNumber(line.substr(first, last - first));
 }
 
+bool FileExists(const std::string& path) {
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool WriteAll(HANDLE file, const std::string& text) {
   DWORD written = 0;
   return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
@@ -80,20 +88,44 @@ std::string ProgramDirectory() {
   return DirectoryOfProgram(std::string(path, length));
 }
 
-std::string FontSettingsPath() { return ProgramDirectory() + "font.def"; }
+bool DirectoryTakesNewFiles(const std::string& directory) {
+  const std::string probe =
+      directory + "font.def." + std::to_string(GetCurrentProcessId()) + ".probe";
+  const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  DeleteFileA(probe.c_str());
+  return true;
+}
+
+std::string UserSettingsDirectory() {
+  char folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                              SHGFP_TYPE_CURRENT, folder)))
+    return {};
+  std::string directory = folder;
+  if (directory.empty()) return {};
+  if (directory.back() != '\\') directory += '\\';
+  return directory + "wydrukid95\\";
+}
+
+FontSettingsFiles FontSettingsLocation() {
+  const std::string beside_program = ProgramDirectory() + "font.def";
+  if (DirectoryTakesNewFiles(ProgramDirectory())) return {beside_program, beside_program};
+  const std::string user_directory = UserSettingsDirectory();
+  if (user_directory.empty()) return {beside_program, beside_program};
+  const std::string own = user_directory + "font.def";
+  return {FileExists(own) ? own : beside_program, own};
+}
 
 void LoadFontSettings(FontDialogValues* dialog) {
-  LoadFontSettingsFrom(FontSettingsPath(), dialog);
+  LoadFontSettingsFrom(FontSettingsLocation().read, dialog);
 }
 
 void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog) {
   UseStandardFonts = false;
-  WIN32_FIND_DATAA found{};
-  const HANDLE search = FindFirstFileA(path.c_str(), &found);
-  const bool exists =
-      search != INVALID_HANDLE_VALUE && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  if (!exists) {
+  if (!FileExists(path)) {
     if (dialog != nullptr) {
       dialog->SetFaceName(kDefaultFace);
       dialog->SetHeightText(kDefaultHeightText);
@@ -118,7 +150,11 @@ void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog) {
 }
 
 bool SaveFontSettings(const FontDialogValues& dialog) {
-  return SaveFontSettingsTo(FontSettingsPath(), dialog);
+  const std::string path = FontSettingsLocation().write;
+  const auto separator = path.rfind('\\');
+  // The user's own folder is made on the first save; an existing one is fine.
+  if (separator != std::string::npos) CreateDirectoryA(path.substr(0, separator).c_str(), nullptr);
+  return SaveFontSettingsTo(path, dialog);
 }
 
 bool SaveFontSettingsTo(const std::string& path, const FontDialogValues& dialog) {

@@ -1,5 +1,6 @@
 // The font settings: the print font the user chose (face, height in percent, weight) and the
-// "Fonty Standardowe" switch, kept in "font.def" in the program's directory.
+// "Fonty Standardowe" switch, kept in "font.def" beside the program or, for an installed program,
+// in the user's settings folder.
 #pragma once
 
 #include <cstdint>
@@ -56,14 +57,28 @@ std::string ProgramDirectory();
 // Cuts a program path after its last backslash, searched from the end back to the third
 // character; without one there, its first two characters.
 std::string DirectoryOfProgram(const std::string& program_path);
-std::string FontSettingsPath();
+
+// Where "font.def" is read and written. A program whose directory takes new files keeps it
+// there (a build tree, a copy in an office's shared folder, Windows). An installed program's
+// directory belongs to the system: the user's copy lives in the user's application-data folder
+// ($XDG_CONFIG_HOME/wydrukid95/), and until the user saves one, a copy an administrator put
+// beside the program is read.
+struct FontSettingsFiles {
+  std::string read;
+  std::string write;
+};
+FontSettingsFiles FontSettingsLocation();
+// True when a file can be created in `directory` (which ends in a backslash), tried by
+// creating and deleting one: the only answer that holds for every file system and user.
+bool DirectoryTakesNewFiles(const std::string& directory);
 
 // Reads "font.def" into the dialog's values (when the dialog exists) and UseStandardFonts.
 // Without the file the dialog gets the defaults; values whose line holds no number stay.
 void LoadFontSettings(FontDialogValues* dialog);
 void LoadFontSettingsFrom(const std::string& path, FontDialogValues* dialog);
 
-// Writes the four lines. Returns false (nothing reported to the user) when it cannot.
+// Writes the four lines (making the user's settings folder when that is where they go).
+// Returns false (nothing reported to the user) when it cannot.
 bool SaveFontSettings(const FontDialogValues& dialog);
 bool SaveFontSettingsTo(const std::string& path, const FontDialogValues& dialog);
 

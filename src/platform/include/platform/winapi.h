@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <winspool.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #else
 #include "platform/api/types.h"
 #include "platform/api/kernel.h"

@@ -44,3 +44,17 @@ using PNOTIFYICONDATAA = NOTIFYICONDATAA*;
 #define NIF_TIP 0x00000004
 
 BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData);
+
+// The user's folders. Only the application-data folder is known here: $XDG_CONFIG_HOME, else
+// ~/.config, given as a DOS path.
+using HRESULT = LONG;
+#define S_OK static_cast<HRESULT>(0)
+#define E_FAIL static_cast<HRESULT>(0x80004005L)
+#define E_INVALIDARG static_cast<HRESULT>(0x80070057L)
+#define CSIDL_APPDATA 0x001a
+#define CSIDL_FLAG_CREATE 0x8000
+#define SHGFP_TYPE_CURRENT 0
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+
+HRESULT WINAPI SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
