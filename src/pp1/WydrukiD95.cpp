@@ -6,6 +6,7 @@
 #include "Forms/Application.h"
 #include "Printers/Printer.h"
 #include "pp1/CharMap.h"
+#include "pp1/JobJournal.h"
 #include "pp1/JobSignal.h"
 #include "pp2/FontSettings.h"
 #include "pp2/TextLines.h"
@@ -239,6 +240,7 @@ void TWydrukiD95::AnulujWydruk1Click(TObject*) {
 }
 
 void TWydrukiD95::RenderCollectedPage(bool standard_fonts, std::int32_t line_count) {
+  ++job_pages_;
   if (standard_fonts)
     pages_->Wydruk1StronyOld(PageLines, line_count);
   else
@@ -341,6 +343,19 @@ void TWydrukiD95::RetireJobSignal(const std::string& path) {
     retired_signal_.reset();
 }
 
+std::string TWydrukiD95::ActivePrinterName() {
+  try {
+    printers::TPrinter& printer = printers::ActivePrinter();
+    auto& list = printer.PrinterList();
+    const int index = printer.SelectedIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < list.size() && list[index].device)
+      return list[index].device->DeviceName;
+  } catch (const std::exception&) {
+    // No printer to name: the failure itself says why.
+  }
+  return "?";
+}
+
 void TWydrukiD95::Timer1Timer(TObject*) {
   if (FirstTick) {
     if (Exists(JobDirectory + kStopSignal)) DeleteSignalFile(JobDirectory + kStopSignal);
@@ -359,13 +374,21 @@ void TWydrukiD95::Timer1Timer(TObject*) {
       if (signal.lines_per_page) JobLinesPerPage = *signal.lines_per_page;
       if (!signal.file_name.empty() && Exists(signal.file_name)) {
         try {
-          if (WydrukPliku(signal.file_name) != JobOutcome::NotStarted) RetireJobSignal(signal_path);
+          job_pages_ = 0;
+          const JobOutcome outcome = WydrukPliku(signal.file_name);
+          if (outcome != JobOutcome::NotStarted) RetireJobSignal(signal_path);
+          if (outcome != JobOutcome::NotStarted)
+            WriteJobJournal(JobJournalLine(
+                signal.file_name, ActivePrinterName(), job_pages_,
+                outcome == JobOutcome::Printed ? JobResult::Printed : JobResult::Cancelled));
           last_reported_failure_.clear();
         } catch (const std::exception& error) {
           // The job stays and is tried again; the same failure is reported only once.
           const std::string failure = signal.file_name + '\n' + error.what();
           if (failure != last_reported_failure_) {
             last_reported_failure_ = failure;
+            WriteJobJournal(JobJournalLine(signal.file_name, ActivePrinterName(), job_pages_,
+                                           JobResult::Failed, error.what()));
             if (forms::TApplication* application = forms::Application())
               application->ReportError(error);
           }

@@ -109,6 +109,8 @@ class TWydrukiD95 : public forms::TForm {
   std::unique_ptr<PagePrinter> pages_;
   std::unique_ptr<SignalIdentity> retired_signal_;
   std::string last_reported_failure_;
+  int job_pages_ = 0;  // pages of the current job drawn so far, for the job journal
+  std::string ActivePrinterName();
 };
 
 // The main window (none before it is made).

@@ -3,6 +3,7 @@
 // the companion's signal files.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,8 @@ class AgentHarness {
   }
 
   std::string Path(const std::string& name) const { return dir_.Path(name); }
+  // Agents started from now on write their standard error into `name` of the directory.
+  void CaptureStderr(const std::string& name = "stderr.txt") { stderr_file_ = Path(name); }
   std::string JobDirectory() const { return Path("jobs") + "/"; }
   const TempDir& Dir() const { return dir_; }
 
@@ -69,6 +72,10 @@ class AgentHarness {
       const char* cups = std::getenv("CUPS_SERVER");
       ::setenv("CUPS_SERVER", cups != nullptr ? cups : "127.0.0.1:1", 1);
       ::setenv("PATH", (Path("program") + ":/usr/bin:/bin").c_str(), 1);
+      if (!stderr_file_.empty()) {
+        const int fd = ::open(stderr_file_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (fd >= 0) ::dup2(fd, 2);
+      }
       if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
@@ -138,6 +145,7 @@ class AgentHarness {
   std::string program_;
   std::string ini_;
   std::vector<pid_t> running_;
+  std::string stderr_file_;
 };
 
 }  // namespace wydruki::test

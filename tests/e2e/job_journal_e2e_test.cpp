@@ -1,0 +1,70 @@
+// The job journal on standard error: one line per job with the print-out, the printer, the
+// pages and the result; a failing job once, however often it is retried; nothing while idle.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/agent_harness.h"
+
+namespace wydruki::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> JournalLines(const AgentHarness& agent) {
+  std::vector<std::string> lines;
+  for (const auto& line : agent.Lines("stderr.txt"))
+    if (line.rfind("wydrukid95: job ", 0) == 0) lines.push_back(line);
+  return lines;
+}
+
+TEST(JobJournal, OneLinePerPrintedJobWithItsPrinterAndPages) {
+  AgentHarness agent;
+  agent.CaptureStderr();
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("JEDNA.TXT", "jedna strona\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  agent.Job("DWIE.TXT", "strona 1\r\n\x0C\r\nstrona 2\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  // A signal naming a file that is not there yet waits silently, tick after tick.
+  agent.Signal(agent.Path("jobs/BRAK.TXT") + "\r\n");
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  const auto lines = JournalLines(agent);
+  ASSERT_EQ(lines.size(), 2u) << agent.Dir().Read("stderr.txt");
+  EXPECT_EQ(lines[0], "wydrukid95: job \"" + agent.Path("jobs/JEDNA.TXT") +
+                          "\" on \"trace-file\": printed, 1 page");
+  EXPECT_EQ(lines[1], "wydrukid95: job \"" + agent.Path("jobs/DWIE.TXT") +
+                          "\" on \"trace-file\": printed, 2 pages");
+}
+
+TEST(JobJournal, AFailingJobIsJournaledOnceWithItsReasonAndKept) {
+  AgentHarness agent;
+  agent.Dir().Write("win.ini",
+                    "[windows]\ndevice=no-such-printer,cups,no-such-printer\n"
+                    "[display]\ndriver=null\nrecord=" +
+                        agent.Path("screen.txt") + "\n");
+  agent.CaptureStderr();
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("A.TXT", "A\r\n");
+  ASSERT_TRUE(
+      AgentHarness::WaitUntil([&] { return agent.Count(agent.Screen(), "MESSAGEBOX") == 1; }));
+  // The tick that sees the stop signal tries the job once more before the agent ends.
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  EXPECT_FALSE(agent.SignalGone()) << "the job is kept";
+  const auto lines = JournalLines(agent);
+  ASSERT_EQ(lines.size(), 1u) << agent.Dir().Read("stderr.txt");
+  EXPECT_EQ(lines[0].rfind("wydrukid95: job \"" + agent.Path("jobs/A.TXT") + "\" on \"", 0), 0u)
+      << lines[0];
+  EXPECT_NE(lines[0].find(": failed after 0 pages (There is no default printer currently "
+                          "selected), kept for retry"),
+            std::string::npos)
+      << lines[0];
+}
+
+}  // namespace
+}  // namespace wydruki::test
