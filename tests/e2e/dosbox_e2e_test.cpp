@@ -1,0 +1,261 @@
+// The companion as a real DOS program: batch files running in DOSBox write the print-outs and
+// the signals, through DOSBox's own file system, its 8.3 aliases and its way of writing files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/agent_harness.h"
+
+namespace wydruki::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kDosBox = "/usr/bin/dosbox";
+constexpr const char* kPdfToText = "/usr/bin/pdftotext";
+
+// "Zażółć gęślą jaźń" and the nine Polish capitals in code page 852, and as pdftotext gives them.
+const std::string kPolish852 = "Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4";
+const std::string kCapitals852 = "\xA4\x8F\xA8\x9D\xE3\xE0\x97\x8D\xBD";
+const std::string kPolishUtf8 = "Zażółć gęślą jaźń";
+const std::string kCapitalsUtf8 = "ĄĆĘŁŃÓŚŹŻ";
+
+bool ToolsPresent(std::string& missing) {
+  for (const char* tool : {kDosBox, kPdfToText}) {
+    if (::access(tool, X_OK) != 0) {
+      missing = tool;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs DOSBox with drive C at `drive` and the batch file `batch` on it.
+pid_t StartDosBox(const std::string& drive, const std::string& batch, const std::string& log) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+    }
+    const std::string mount = "MOUNT C \"" + drive + "\"";
+    const std::string call = "CALL " + batch;
+    ::execl(kDosBox, kDosBox, "-noconsole", "-c", mount.c_str(), "-c", "C:", "-c", call.c_str(),
+            "-c", "EXIT", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// DOSBox busy-waits in the companion's loops and does not end on SIGTERM: whatever happens in a
+// test, the emulator it started is killed when the test ends.
+class DosBoxGuard {
+ public:
+  explicit DosBoxGuard(pid_t pid) : pid_(pid) {}
+  // The emulator that the launcher starts writes its process id into `pid_file` first.
+  explicit DosBoxGuard(std::string pid_file) : pid_file_(std::move(pid_file)) {}
+  ~DosBoxGuard() {
+    if (pid_ <= 0 && !pid_file_.empty()) {
+      std::ifstream in(pid_file_);
+      in >> pid_;
+      // Not our child: once it has ended its number may be another program's.
+      std::ifstream command("/proc/" + std::to_string(pid_) + "/cmdline");
+      const std::string line(std::istreambuf_iterator<char>(command), {});
+      if (line.find("dosbox") == std::string::npos) pid_ = 0;
+    }
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    if (pid_file_.empty() && pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+  // Waits (bounded) for the emulator the test started itself; its exit status.
+  std::optional<int> Wait(std::chrono::milliseconds limit) {
+    std::optional<int> status;
+    AgentHarness::WaitUntil(
+        [&] {
+          int raw = 0;
+          if (::waitpid(pid_, &raw, WNOHANG) != pid_) return false;
+          status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+          return true;
+        },
+        limit);
+    if (status) pid_ = 0;  // reaped: its number may belong to someone else now
+    return status;
+  }
+  DosBoxGuard(const DosBoxGuard&) = delete;
+  DosBoxGuard& operator=(const DosBoxGuard&) = delete;
+
+ private:
+  pid_t pid_ = 0;
+  std::string pid_file_;
+};
+
+std::vector<std::string> Pdfs(const std::string& directory) {
+  std::vector<std::string> found;
+  if (!std::filesystem::exists(directory)) return found;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    if (entry.path().extension() == ".pdf") found.push_back(entry.path().string());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string PdfText(const std::string& pdf) {
+  std::string text;
+  FILE* pipe = ::popen(("pdftotext -enc UTF-8 '" + pdf + "' - 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  ::pclose(pipe);
+  return text;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The profile of these tests: drive C is the test's directory, printing goes to PDF files.
+void WriteProfile(AgentHarness& agent, const std::string& extra = "") {
+  agent.Dir().Write("win.ini", "[windows]\ndevice=pdf-file,builtin," + agent.Path("out") +
+                                   "\n[display]\ndriver=null\nrecord=" + agent.Path("screen.txt") +
+                                   "\n[drives]\nC=" + agent.Dir().path().string() + "\n" + extra);
+  std::filesystem::create_directories(agent.Path("out"));
+}
+
+// The companion's two print-outs: an invoice with bold passages, its Polish letters and two
+// pages; and a report it writes in three steps, each waiting for the test to see it arrive.
+const std::string kCompanion =
+    "@ECHO OFF\r\n"
+    "COPY C:\\SRC\\FAKTURA.TXT C:\\MOJEDO~1\\FAKTURA.TXT\r\n"
+    "ECHO C:\\MOJEDO~1\\FAKTURA.TXT>C:\\JOBS\\WIN95.DRK\r\n"
+    ":W1\r\n"
+    "IF EXIST C:\\JOBS\\WIN95.DRK GOTO W1\r\n"
+    "TYPE C:\\SRC\\PART1.TXT>C:\\JOBS\\RAPORT.TXT\r\n"
+    "ECHO 1>C:\\JOBS\\STEP1.FLG\r\n"
+    ":W2\r\n"
+    "IF EXIST C:\\JOBS\\STEP1.FLG GOTO W2\r\n"
+    "TYPE C:\\SRC\\PART2.TXT>>C:\\JOBS\\RAPORT.TXT\r\n"
+    "ECHO 2>C:\\JOBS\\STEP2.FLG\r\n"
+    ":W3\r\n"
+    "IF EXIST C:\\JOBS\\STEP2.FLG GOTO W3\r\n"
+    "TYPE C:\\SRC\\PART3.TXT>>C:\\JOBS\\RAPORT.TXT\r\n"
+    "ECHO C:\\JOBS\\RAPORT.TXT>C:\\JOBS\\WIN95.DRK\r\n"
+    ":W4\r\n"
+    "IF EXIST C:\\JOBS\\WIN95.DRK GOTO W4\r\n"
+    "ECHO KONIEC>C:\\JOBS\\KONIEC.DRK\r\n";
+
+void WriteCompanionFiles(const TempDir& dir) {
+  dir.Write("COMPAN.BAT", kCompanion);
+  dir.Write("SRC/FAKTURA.TXT",
+            "FAKTURA VAT 12/2026\r\n\x1B"
+            "E" +
+                kPolish852 +
+                "\x1B"
+                "F\r\n\x0C\r\n" +
+                "Strona druga " + kCapitals852 + "\r\n");
+  dir.Write("SRC/PART1.TXT", "RAPORT pierwszy krok\r\n");
+  dir.Write("SRC/PART2.TXT", "drugi krok\x0C\r\n");
+  dir.Write("SRC/PART3.TXT", "trzeci krok na stronie 2\r\n");
+  std::filesystem::create_directories(dir.Path("Moje Dokumenty"));
+}
+
+// Waits until the batch has written a step and says so with `flag`, then lets it go on.
+bool ReleaseStep(const AgentHarness& agent, const std::string& flag) {
+  if (!AgentHarness::WaitUntil([&] { return agent.Dir().Exists(flag); }, 60s)) return false;
+  agent.Dir().Remove(flag);
+  return true;
+}
+
+TEST(DosBoxEndToEnd, CompanionInDosBoxIsPrintedWithItsLettersAndPagesEachJobOnce) {
+  std::string missing;
+  if (!ToolsPresent(missing)) GTEST_SKIP() << missing << " is not installed";
+  AgentHarness agent;
+  WriteProfile(agent);
+  WriteCompanionFiles(agent.Dir());
+  ScopedEnv video("SDL_VIDEODRIVER", "dummy"), audio("SDL_AUDIODRIVER", "dummy");
+  ScopedEnv home("HOME", agent.Path("program").c_str());
+  agent.CaptureStderr();
+  const pid_t pid = agent.Start(std::vector<std::string>{"C:\\JOBS\\"});
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  const pid_t dosbox =
+      StartDosBox(agent.Dir().path().string(), "C:\\COMPAN.BAT", agent.Path("dosbox.log"));
+  DosBoxGuard guard(dosbox);
+
+  // The report reaches the host in pieces, and nothing of it is printed before its signal.
+  EXPECT_TRUE(ReleaseStep(agent, "jobs/STEP1.FLG"));
+  EXPECT_EQ(agent.Dir().Read("jobs/RAPORT.TXT"), "RAPORT pierwszy krok\r\n");
+  EXPECT_TRUE(ReleaseStep(agent, "jobs/STEP2.FLG"));
+  EXPECT_EQ(agent.Dir().Read("jobs/RAPORT.TXT"), "RAPORT pierwszy krok\r\ndrugi krok\x0C\r\n");
+  EXPECT_EQ(Pdfs(agent.Path("out")).size(), 1u) << "only the invoice so far";
+
+  EXPECT_EQ(agent.WaitForExit(pid, 60s), 0) << "KONIEC.DRK ends the agent";
+  EXPECT_EQ(guard.Wait(60s), 0) << agent.Dir().Read("dosbox.log");
+  // The aliased directory DOSBox called MOJEDO~1 got the invoice.
+  EXPECT_TRUE(agent.Dir().Exists("Moje Dokumenty/FAKTURA.TXT"));
+
+  const auto pdfs = Pdfs(agent.Path("out"));
+  ASSERT_EQ(pdfs.size(), 2u);
+  std::string invoice, report;
+  for (const auto& pdf : pdfs)
+    (PdfText(pdf).find("FAKTURA") != std::string::npos ? invoice : report) = PdfText(pdf);
+  EXPECT_NE(invoice.find(kPolishUtf8), std::string::npos) << invoice;
+  EXPECT_NE(invoice.find("Strona druga " + kCapitalsUtf8), std::string::npos) << invoice;
+  EXPECT_EQ(invoice.find('\x1B'), std::string::npos) << "ESC commands are obeyed, not printed";
+  EXPECT_EQ(Count(invoice, "\f"), 2) << "two pages";
+  for (const char* part : {"RAPORT pierwszy krok", "drugi krok", "trzeci krok na stronie 2"})
+    EXPECT_EQ(Count(report, part), 1) << part << " in\n" << report;
+  EXPECT_EQ(Count(report, "\f"), 2) << "the form feed of the second step ends page 1";
+
+  // The journal: one line per job, naming the print-out, the printer, the pages, the result.
+  const std::string journal = agent.Dir().Read("stderr.txt");
+  EXPECT_EQ(Count(journal, "wydrukid95: job "), 2) << journal;
+  EXPECT_NE(journal.find(
+                "wydrukid95: job \"C:\\MOJEDO~1\\FAKTURA.TXT\" on \"pdf-file\": printed, 2 pages"),
+            std::string::npos)
+      << journal;
+  EXPECT_NE(
+      journal.find("wydrukid95: job \"C:\\JOBS\\RAPORT.TXT\" on \"pdf-file\": printed, 2 pages"),
+      std::string::npos)
+      << journal;
+}
+
+TEST(DosBoxEndToEnd, D95PifStartsTheCompanionInDosBoxThroughTheLauncher) {
+  std::string missing;
+  if (!ToolsPresent(missing)) GTEST_SKIP() << missing << " is not installed";
+  AgentHarness agent;
+  WriteProfile(agent, std::string("[extensions]\npif=") + DOSBOX_LAUNCHER + "\n");
+  ScopedEnv video("SDL_VIDEODRIVER", "dummy"), audio("SDL_AUDIODRIVER", "dummy");
+  ScopedEnv home("HOME", agent.Path("program").c_str());
+  // The launcher runs the emulator named by DOSBOX: here one that tells the test its pid.
+  const std::string emulator = agent.Dir().Write(
+      "dosbox.sh", "#!/bin/sh\necho $$ > " + agent.Path("dosbox.pid") + "\nexec " + kDosBox +
+                       " \"$@\" > " + agent.Path("dosbox.log") + " 2>&1\n");
+  std::filesystem::permissions(emulator, std::filesystem::perms::owner_all);
+  ScopedEnv dosbox_command("DOSBOX", emulator);
+  DosBoxGuard guard(agent.Path("dosbox.pid"));
+  agent.Dir().Write("program/d95.pif", "");
+  agent.Dir().Write("program/dosbox.conf", "[autoexec]\r\nMOUNT C \"" +
+                                               agent.Dir().path().string() +
+                                               "\"\r\nC:\r\nCALL C:\\D95.BAT\r\nEXIT\r\n");
+  agent.Dir().Write("D95.BAT",
+                    "@ECHO OFF\r\nCOPY C:\\SRC\\F.TXT C:\\JOBS\\WYDRUK.TXT\r\n"
+                    "ECHO C:\\JOBS\\WYDRUK.TXT>C:\\JOBS\\WIN95.DRK\r\n:W\r\n"
+                    "IF EXIST C:\\JOBS\\WIN95.DRK GOTO W\r\nECHO KONIEC>C:\\JOBS\\KONIEC.DRK\r\n");
+  agent.Dir().Write("SRC/F.TXT", "Z programu D95 " + kPolish852 + "\r\n");
+  const pid_t pid = agent.Start(std::vector<std::string>{"C:\\JOBS\\"});
+  // No one but the companion started from d95.pif writes the job and the stop signal.
+  EXPECT_EQ(agent.WaitForExit(pid, 60s), 0);
+  const auto pdfs = Pdfs(agent.Path("out"));
+  ASSERT_EQ(pdfs.size(), 1u);
+  EXPECT_NE(PdfText(pdfs[0]).find("Z programu D95 " + kPolishUtf8), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wydruki::test
