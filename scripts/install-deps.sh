@@ -9,6 +9,7 @@ packages=(
   libcups2-dev libcairo2-dev libfontconfig-dev libfreetype-dev
   cups cups-client cups-filters cups-bsd
   fonts-liberation fonts-dejavu-core poppler-utils
+  dosbox desktop-file-utils man-db dpkg-dev file
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   packages+=(mingw-w64 wine64)

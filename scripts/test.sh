@@ -12,6 +12,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== Debian package: built, installed with apt, its programs run"
+(cd build && cpack -G DEB >/dev/null)
+scripts/check-package.sh build/wydrukid95_*.deb
+
 if [ -x scripts/windows-build.sh ] && [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   echo "== Windows cross-builds"
   scripts/windows-build.sh

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Checks the Debian package as an office machine meets it: its contents, its installation
+# with apt, the desktop entries and the manual page of the installed tree, and the installed
+# programs printing: the test page, and one job handed to the installed agent.
+# Usage: scripts/check-package.sh build/wydrukid95_*.deb   (installs it: needs root or sudo)
+set -euo pipefail
+deb=$(realpath "$1")
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+echo "-- contents"
+listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in ./usr/bin/wydrukid95 ./usr/bin/wydrukid95-testpage ./usr/bin/wydrukid95-dosbox \
+    ./usr/share/applications/wydrukid95.desktop \
+    ./usr/share/wydrukid95/autostart/wydrukid95.desktop \
+    ./usr/share/icons/hicolor/32x32/apps/wydrukid95.xpm \
+    ./usr/share/man/man1/wydrukid95.1.gz ./usr/lib/systemd/user/wydrukid95@.service; do
+  grep -qx "$path" <<<"$listing" || fail "$path is missing from the package"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for library in libcups2 libcairo2 libfontconfig1 libfreetype6 fonts-liberation; do
+  grep -q "$library" <<<"$depends" || fail "the package does not depend on $library"
+done
+
+echo "-- install with apt"
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$deb" >/dev/null
+
+echo "-- installed tree"
+desktop-file-validate /usr/share/applications/wydrukid95.desktop \
+  /usr/share/wydrukid95/autostart/wydrukid95.desktop
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l /usr/share/man/man1/wydrukid95.1.gz 2>&1 >/dev/null)
+[ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
+LC_ALL=C.UTF-8 man -l /usr/share/man/man1/wydrukid95.1.gz | grep -q "EXIT STATUS" ||
+  fail "the manual page does not render"
+
+work=$(mktemp -d)
+agent=
+cleanup() {
+  [ -n "$agent" ] && kill "$agent" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/out" "$work/jobs" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+cat >"$work/win.ini" <<INI
+[windows]
+device=pdf-file,builtin,$work/out
+[display]
+driver=null
+INI
+export WYDRUKI_INI=$work/win.ini XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+export CUPS_SERVER=127.0.0.1:1
+
+echo "-- the installed test page"
+(cd "$work" && /usr/bin/wydrukid95-testpage)
+ls "$work/out"/*.pdf >/dev/null 2>&1 || fail "the test page wrote no PDF"
+pdftotext "$work/out"/*.pdf - | grep -q "pdf-file" || fail "the test page does not name its printer"
+rm -f "$work/out"/*.pdf
+
+echo "-- one job with the installed agent"
+printf 'Faktura \xa5\x86\xa9\x88\x0c\r\nStrona 2\r\n' >"$work/jobs/FAKTURA.TXT"
+(cd "$work" && exec /usr/bin/wydrukid95 "$work/jobs/" 2>"$work/journal") &
+agent=$!
+printf '%s\r\n' "$work/jobs/FAKTURA.TXT" >"$work/jobs/win95.drk"
+for _ in $(seq 600); do [ -e "$work/jobs/win95.drk" ] || break; sleep 0.1; done
+[ ! -e "$work/jobs/win95.drk" ] || fail "the installed agent did not take the job"
+: >"$work/jobs/koniec.drk"
+wait "$agent" || fail "the installed agent ended with status $?"
+agent=
+text=$(pdftotext -enc UTF-8 "$work/out"/*.pdf -)
+grep -q "Faktura ąćęł" <<<"$text" || fail "the job's text is not in the PDF: $text"
+[ "$(tr -cd '\f' <<<"$text" | wc -c)" = 2 ] || fail "the job did not print on two pages"
+grep -q 'printed, 2 pages' "$work/journal" || fail "no journal line: $(cat "$work/journal")"
+echo "package checked: $(basename "$deb")"
