@@ -376,11 +376,12 @@ void TWydrukiD95::Timer1Timer(TObject*) {
         try {
           job_pages_ = 0;
           const JobOutcome outcome = WydrukPliku(signal.file_name);
-          if (outcome != JobOutcome::NotStarted) RetireJobSignal(signal_path);
-          if (outcome != JobOutcome::NotStarted)
+          if (outcome != JobOutcome::NotStarted) {
+            RetireJobSignal(signal_path);
             WriteJobJournal(JobJournalLine(
                 signal.file_name, ActivePrinterName(), job_pages_,
                 outcome == JobOutcome::Printed ? JobResult::Printed : JobResult::Cancelled));
+          }
           last_reported_failure_.clear();
         } catch (const std::exception& error) {
           // The job stays and is tried again; the same failure is reported only once.
