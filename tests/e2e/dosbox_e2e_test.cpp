@@ -1,6 +1,7 @@
 // The companion as a real DOS program: batch files running in DOSBox write the print-outs and
 // the signals, through DOSBox's own file system, its 8.3 aliases and its way of writing files.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -129,49 +130,94 @@ void WriteProfile(AgentHarness& agent, const std::string& extra = "") {
   std::filesystem::create_directories(agent.Path("out"));
 }
 
-// The companion's two print-outs: an invoice with bold passages, its Polish letters and two
-// pages; and a report it writes in three steps, each waiting for the test to see it arrive.
+// The companion's two print-outs. An invoice with bold passages, its Polish letters and two
+// pages, copied into a directory DOSBox shows as MOJEDO~1. Then a report whose signal comes
+// first and whose text DOSBox writes in three steps through one redirection: DOSBox keeps the
+// host file open all that time, and what the host sees of it before the end may be zeros not
+// yet written out. Each step waits for the test to remove its hold file.
 const std::string kCompanion =
     "@ECHO OFF\r\n"
     "COPY C:\\SRC\\FAKTURA.TXT C:\\MOJEDO~1\\FAKTURA.TXT\r\n"
     "ECHO C:\\MOJEDO~1\\FAKTURA.TXT>C:\\JOBS\\WIN95.DRK\r\n"
     ":W1\r\n"
     "IF EXIST C:\\JOBS\\WIN95.DRK GOTO W1\r\n"
-    "TYPE C:\\SRC\\PART1.TXT>C:\\JOBS\\RAPORT.TXT\r\n"
-    "ECHO 1>C:\\JOBS\\STEP1.FLG\r\n"
-    ":W2\r\n"
-    "IF EXIST C:\\JOBS\\STEP1.FLG GOTO W2\r\n"
-    "TYPE C:\\SRC\\PART2.TXT>>C:\\JOBS\\RAPORT.TXT\r\n"
-    "ECHO 2>C:\\JOBS\\STEP2.FLG\r\n"
-    ":W3\r\n"
-    "IF EXIST C:\\JOBS\\STEP2.FLG GOTO W3\r\n"
-    "TYPE C:\\SRC\\PART3.TXT>>C:\\JOBS\\RAPORT.TXT\r\n"
     "ECHO C:\\JOBS\\RAPORT.TXT>C:\\JOBS\\WIN95.DRK\r\n"
+    "COMMAND /C C:\\RAPORT.BAT>C:\\JOBS\\RAPORT.TXT\r\n"
     ":W4\r\n"
     "IF EXIST C:\\JOBS\\WIN95.DRK GOTO W4\r\n"
     "ECHO KONIEC>C:\\JOBS\\KONIEC.DRK\r\n";
+// Its standard output is the report; nothing in it may redirect, or the rest goes elsewhere.
+const std::string kReport =
+    "@ECHO OFF\r\n"
+    "TYPE C:\\SRC\\PART1.TXT\r\n"
+    ":W2\r\n"
+    "IF EXIST C:\\JOBS\\HOLD1.FLG GOTO W2\r\n"
+    "TYPE C:\\SRC\\PART2.TXT\r\n"
+    ":W3\r\n"
+    "IF EXIST C:\\JOBS\\HOLD2.FLG GOTO W3\r\n"
+    "TYPE C:\\SRC\\PART3.TXT\r\n";
+const std::string kPart1 = "RAPORT pierwszy krok\r\n";
+const std::string kPart2 = "drugi krok\x0C\r\n";
+const std::string kPart3 = "trzeci krok na stronie 2\r\n";
 
 void WriteCompanionFiles(const TempDir& dir) {
   dir.Write("COMPAN.BAT", kCompanion);
+  dir.Write("RAPORT.BAT", kReport);
   dir.Write("SRC/FAKTURA.TXT",
             "FAKTURA VAT 12/2026\r\n\x1B"
             "E" +
                 kPolish852 +
                 "\x1B"
-                "F\r\n\x0C\r\n" +
-                "Strona druga " + kCapitals852 + "\r\n");
-  dir.Write("SRC/PART1.TXT", "RAPORT pierwszy krok\r\n");
-  dir.Write("SRC/PART2.TXT", "drugi krok\x0C\r\n");
-  dir.Write("SRC/PART3.TXT", "trzeci krok na stronie 2\r\n");
+                "F\r\n\x0C\r\nStrona druga " +
+                kCapitals852 + "\r\n");
+  dir.Write("SRC/PART1.TXT", kPart1);
+  dir.Write("SRC/PART2.TXT", kPart2);
+  dir.Write("SRC/PART3.TXT", kPart3);
+  // There before DOSBox starts: it notices files going, not files arriving.
+  dir.Write("jobs/HOLD1.FLG", "");
+  dir.Write("jobs/HOLD2.FLG", "");
   std::filesystem::create_directories(dir.Path("Moje Dokumenty"));
 }
 
-// Waits until the batch has written a step and says so with `flag`, then lets it go on.
-bool ReleaseStep(const AgentHarness& agent, const std::string& flag) {
-  if (!AgentHarness::WaitUntil([&] { return agent.Dir().Exists(flag); }, 60s)) return false;
-  agent.Dir().Remove(flag);
-  return true;
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
 }
+
+// Counts the times a file is opened without writing and closed again: the agent trying the
+// print-out at a tick. Nothing else reads it while DOSBox writes.
+class ReadAttempts {
+ public:
+  explicit ReadAttempts(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ >= 0) ::inotify_add_watch(fd_, path.c_str(), IN_CLOSE_NOWRITE);
+  }
+  ~ReadAttempts() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadAttempts(const ReadAttempts&) = delete;
+  ReadAttempts& operator=(const ReadAttempts&) = delete;
+  // Waits (bounded) until `count` attempts have been seen since the watch began.
+  bool WaitFor(int count) {
+    return AgentHarness::WaitUntil(
+        [&] {
+          alignas(inotify_event) char buffer[4096];
+          for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n;) {
+              const auto* event = reinterpret_cast<const inotify_event*>(p);
+              seen_ += (event->mask & IN_CLOSE_NOWRITE) != 0;
+              p += sizeof(inotify_event) + event->len;
+            }
+          }
+          return seen_ >= count;
+        },
+        60s);
+  }
+
+ private:
+  int fd_;
+  int seen_ = 0;
+};
 
 TEST(DosBoxEndToEnd, CompanionInDosBoxIsPrintedWithItsLettersAndPagesEachJobOnce) {
   std::string missing;
@@ -188,12 +234,19 @@ TEST(DosBoxEndToEnd, CompanionInDosBoxIsPrintedWithItsLettersAndPagesEachJobOnce
       StartDosBox(agent.Dir().path().string(), "C:\\COMPAN.BAT", agent.Path("dosbox.log"));
   DosBoxGuard guard(dosbox);
 
-  // The report reaches the host in pieces, and nothing of it is printed before its signal.
-  EXPECT_TRUE(ReleaseStep(agent, "jobs/STEP1.FLG"));
-  EXPECT_EQ(agent.Dir().Read("jobs/RAPORT.TXT"), "RAPORT pierwszy krok\r\n");
-  EXPECT_TRUE(ReleaseStep(agent, "jobs/STEP2.FLG"));
-  EXPECT_EQ(agent.Dir().Read("jobs/RAPORT.TXT"), "RAPORT pierwszy krok\r\ndrugi krok\x0C\r\n");
-  EXPECT_EQ(Pdfs(agent.Path("out")).size(), 1u) << "only the invoice so far";
+  // The report's signal is there while DOSBox still writes it: the agent tries the file at its
+  // ticks and leaves it, so nothing of the report is printed before DOSBox closes it.
+  const std::string report = agent.Path("jobs/RAPORT.TXT");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return SizeOf(report) >= kPart1.size(); }, 60s));
+  ReadAttempts attempts(report);
+  EXPECT_TRUE(attempts.WaitFor(2)) << "the agent never tried the report";
+  EXPECT_EQ(Pdfs(agent.Path("out")).size(), 1u) << "a report still being written was printed";
+  agent.Dir().Remove("jobs/HOLD1.FLG");
+  ASSERT_TRUE(AgentHarness::WaitUntil(
+      [&] { return SizeOf(report) >= kPart1.size() + kPart2.size(); }, 60s));
+  EXPECT_TRUE(attempts.WaitFor(3));
+  EXPECT_EQ(Pdfs(agent.Path("out")).size(), 1u) << "a report still being written was printed";
+  agent.Dir().Remove("jobs/HOLD2.FLG");
 
   EXPECT_EQ(agent.WaitForExit(pid, 60s), 0) << "KONIEC.DRK ends the agent";
   EXPECT_EQ(guard.Wait(60s), 0) << agent.Dir().Read("dosbox.log");
@@ -202,16 +255,16 @@ TEST(DosBoxEndToEnd, CompanionInDosBoxIsPrintedWithItsLettersAndPagesEachJobOnce
 
   const auto pdfs = Pdfs(agent.Path("out"));
   ASSERT_EQ(pdfs.size(), 2u);
-  std::string invoice, report;
+  std::string invoice, report_text;
   for (const auto& pdf : pdfs)
-    (PdfText(pdf).find("FAKTURA") != std::string::npos ? invoice : report) = PdfText(pdf);
+    (PdfText(pdf).find("FAKTURA") != std::string::npos ? invoice : report_text) = PdfText(pdf);
   EXPECT_NE(invoice.find(kPolishUtf8), std::string::npos) << invoice;
   EXPECT_NE(invoice.find("Strona druga " + kCapitalsUtf8), std::string::npos) << invoice;
   EXPECT_EQ(invoice.find('\x1B'), std::string::npos) << "ESC commands are obeyed, not printed";
   EXPECT_EQ(Count(invoice, "\f"), 2) << "two pages";
   for (const char* part : {"RAPORT pierwszy krok", "drugi krok", "trzeci krok na stronie 2"})
-    EXPECT_EQ(Count(report, part), 1) << part << " in\n" << report;
-  EXPECT_EQ(Count(report, "\f"), 2) << "the form feed of the second step ends page 1";
+    EXPECT_EQ(Count(report_text, part), 1) << part << " in\n" << report_text;
+  EXPECT_EQ(Count(report_text, "\f"), 2) << "the form feed of the second step ends page 1";
 
   // The journal: one line per job, naming the print-out, the printer, the pages, the result.
   const std::string journal = agent.Dir().Read("stderr.txt");
