@@ -8,11 +8,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "e2e/agent_harness.h"
+#include "kernel/dos_path.h"
 
 namespace wydruki::test {
 namespace {
@@ -308,6 +311,58 @@ TEST(DosBoxEndToEnd, D95PifStartsTheCompanionInDosBoxThroughTheLauncher) {
   const auto pdfs = Pdfs(agent.Path("out"));
   ASSERT_EQ(pdfs.size(), 1u);
   EXPECT_NE(PdfText(pdfs[0]).find("Z programu D95 " + kPolishUtf8), std::string::npos);
+}
+
+TEST(DosBoxEndToEnd, TheShortNamesDosBoxListsReachTheFilesDosBoxReadsThroughThem) {
+  if (::access(kDosBox, X_OK) != 0) GTEST_SKIP() << kDosBox << " is not installed";
+  TempDir dir;
+  // Each file holds its own long name, so what is read through an alias tells which it was.
+  for (const char* name : {"faktura lipiec.txt", "Raporty.Roczne.2024", "x.html", ".hidden",
+                           "abc def.t x", "Zestawienie A.txt", "Zestawienie B.txt", "wydruk.txt"})
+    dir.Write(std::string("c/") + name, name);
+  std::filesystem::create_directories(dir.Path("c/SEEN"));
+  ScopedEnv video("SDL_VIDEODRIVER", "dummy"), audio("SDL_AUDIODRIVER", "dummy");
+  ScopedEnv home("HOME", dir.path().string());
+  const std::string drive = dir.Path("c");
+
+  // DOSBox lists the directory under the names a DOS program sees ...
+  dir.Write("c/LIST.BAT", "@ECHO OFF\r\nDIR /B C:\\ > C:\\LIST.TXT\r\n");
+  DosBoxGuard lister(StartDosBox(drive, "C:\\LIST.BAT", dir.Path("dosbox.log")));
+  ASSERT_EQ(lister.Wait(60s), 0) << dir.Read("dosbox.log");
+  std::vector<std::string> aliases;
+  std::map<std::string, int> sharing_base;  // how many aliases DOSBox gave each base
+  std::istringstream listing(dir.Read("c/LIST.TXT"));
+  for (std::string line; std::getline(listing, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find('~') == std::string::npos) continue;
+    aliases.push_back(line);
+    ++sharing_base[line.substr(0, line.find('~'))];
+  }
+  ASSERT_EQ(aliases.size(), 7u) << dir.Read("c/LIST.TXT");
+
+  // ... and reads each file through its alias.
+  std::string reader = "@ECHO OFF\r\n";
+  for (std::size_t i = 0; i < aliases.size(); ++i)
+    reader += "TYPE C:\\" + aliases[i] + " > C:\\SEEN\\" + std::to_string(i) + ".TXT\r\n";
+  dir.Write("c/READ.BAT", reader);
+  DosBoxGuard typist(StartDosBox(drive, "C:\\READ.BAT", dir.Path("dosbox.log")));
+  ASSERT_EQ(typist.Wait(60s), 0) << dir.Read("dosbox.log");
+
+  const std::string profile = dir.Write("win.ini", "[drives]\nC=" + drive + "\n");
+  ScopedEnv ini("WYDRUKI_INI", profile);
+  for (std::size_t i = 0; i < aliases.size(); ++i) {
+    const std::string seen_by_dosbox = dir.Read("c/SEEN/" + std::to_string(i) + ".TXT");
+    const auto resolved = platform::ToNativePath("C:\\" + aliases[i], false);
+    if (sharing_base[aliases[i].substr(0, aliases[i].find('~'))] > 1) {
+      // Which of two names got ~1 depends on DOSBox's listing order: the agent may not guess.
+      EXPECT_FALSE(resolved.has_value()) << aliases[i] << " guessed as " << resolved.value_or("");
+      continue;
+    }
+    ASSERT_TRUE(resolved.has_value()) << aliases[i] << " (" << seen_by_dosbox << ")";
+    std::ifstream in(*resolved, std::ios::binary);
+    const std::string read_by_agent(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(read_by_agent, seen_by_dosbox) << aliases[i];
+  }
 }
 
 }  // namespace
