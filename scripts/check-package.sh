@@ -35,10 +35,23 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l /usr/share/man/man1/wydr
 LC_ALL=C.UTF-8 man -l /usr/share/man/man1/wydrukid95.1.gz | grep -q "EXIT STATUS" ||
   fail "the manual page does not render"
 
+if command -v systemd-analyze >/dev/null && command -v systemd-escape >/dev/null; then
+  # An instance of the unit for a real directory, checked as systemd would load it.
+  units=$(mktemp -d)
+  instance="wydrukid95@$(systemd-escape --path "$units").service"
+  cp /usr/lib/systemd/user/wydrukid95@.service "$units/$instance"
+  systemd-analyze verify --man=no "$units/$instance" || fail "systemd rejects the unit"
+  rm -rf "$units"
+fi
+
 work=$(mktemp -d)
 agent=
 cleanup() {
   [ -n "$agent" ] && kill "$agent" 2>/dev/null
+  if [ -s "$work/dosbox.pid" ]; then
+    pid=$(cat "$work/dosbox.pid")
+    grep -q dosbox "/proc/$pid/cmdline" 2>/dev/null && kill -9 "$pid"
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -73,4 +86,30 @@ text=$(pdftotext -enc UTF-8 "$work/out"/*.pdf -)
 grep -q "Faktura ąćęł" <<<"$text" || fail "the job's text is not in the PDF: $text"
 [ "$(tr -cd '\f' <<<"$text" | wc -c)" = 2 ] || fail "the job did not print on two pages"
 grep -q 'printed, 2 pages' "$work/journal" || fail "no journal line: $(cat "$work/journal")"
+echo "-- a DOS batch file in DOSBox, started by the installed agent through d95.pif"
+if command -v dosbox >/dev/null; then
+  rm -rf "$work/out"/* "$work/jobs"
+  mkdir -p "$work/dos/JOBS" "$work/home"
+  printf 'Z DOSBoksa \xa5\x86\xa9\x88\r\n' >"$work/dos/WYDRUK.852"
+  printf '@ECHO OFF\r\nCOPY C:\\WYDRUK.852 C:\\JOBS\\WYDRUK.TXT\r\nECHO C:\\JOBS\\WYDRUK.TXT>C:\\JOBS\\WIN95.DRK\r\n:W\r\nIF EXIST C:\\JOBS\\WIN95.DRK GOTO W\r\nECHO KONIEC>C:\\JOBS\\KONIEC.DRK\r\n' >"$work/dos/D95.BAT"
+  printf '[autoexec]\r\nMOUNT C "%s"\r\nC:\r\nCALL D95.BAT\r\nEXIT\r\n' "$work/dos" >"$work/dos/JOBS/dosbox.conf"
+  : >"$work/dos/JOBS/d95.pif"
+  # The emulator the launcher starts tells its process id, so that it never outlives the check.
+  printf '#!/bin/sh\necho $$ >"%s"\nexec dosbox "$@" >/dev/null 2>&1\n' "$work/dosbox.pid" >"$work/dosbox"
+  chmod +x "$work/dosbox"
+  export DOSBOX=$work/dosbox
+  printf '[drives]\nC=%s\n[extensions]\npif=wydrukid95-dosbox\n' "$work/dos" >>"$work/win.ini"
+  # The companion ends the agent with KONIEC.DRK; a bounded wait, then the agent must be gone.
+  (cd "$work/dos/JOBS" && HOME=$work/home SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \
+    exec /usr/bin/wydrukid95 'C:\JOBS\' 2>"$work/journal") &
+  agent=$!
+  for _ in $(seq 600); do kill -0 "$agent" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$agent" 2>/dev/null && fail "the installed agent did not end: $(cat "$work/journal")"
+  wait "$agent" || fail "the installed agent ended with status $? after the DOSBox job"
+  agent=
+  pdftotext -enc UTF-8 "$work/out"/*.pdf - | grep -q "Z DOSBoksa ąćęł" ||
+    fail "the job from DOSBox is not in the PDF: $(cat "$work/journal")"
+else
+  echo "dosbox is not installed: skipped"
+fi
 echo "package checked: $(basename "$deb")"
