@@ -1,5 +1,7 @@
 #include "kernel/short_names.h"
 
+#include <algorithm>
+
 namespace wydruki::platform {
 namespace {
 
@@ -60,10 +62,12 @@ bool IsShortName(std::string_view name) {
 }
 
 std::string ShortAlias(std::string_view name, int n) {
-  const std::string suffix = "~" + std::to_string(n);
-  auto [base, extension] = LongNameParts(name);
-  base = base.substr(0, 8 - suffix.size());
-  return base + suffix + (extension.empty() ? "" : "." + extension);
+  const std::string number = std::to_string(n);
+  auto [alias, extension] = LongNameParts(name);
+  alias.resize(std::min(alias.size(), 8 - 1 - number.size()));
+  alias.append(1, '~').append(number);
+  if (!extension.empty()) alias.append(1, '.').append(extension);
+  return alias;
 }
 
 std::optional<std::string> ResolveShortAlias(std::string_view alias,
