@@ -58,14 +58,6 @@ std::optional<std::string> FindByShortAlias(const std::string& directory, std::s
   return ResolveShortAlias(alias, entries);
 }
 
-// Windows drops the blanks and dots that end a file name: "F.TXT " and "F.TXT." name "F.TXT".
-// "." and ".." keep their meaning.
-std::string_view WithoutTrailingBlanksAndDots(std::string_view name) {
-  if (name == "." || name == "..") return name;
-  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.remove_suffix(1);
-  return name;
-}
-
 std::vector<std::string_view> SplitComponents(std::string_view path) {
   std::vector<std::string_view> parts;
   std::size_t start = 0;
@@ -79,6 +71,12 @@ std::vector<std::string_view> SplitComponents(std::string_view path) {
 }
 
 }  // namespace
+
+std::string_view WithoutTrailingBlanksAndDots(std::string_view name) {
+  if (name == "." || name == "..") return name;
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.remove_suffix(1);
+  return name;
+}
 
 std::optional<std::string> DriveDirectory(char drive_letter) {
   if (!IsDriveLetter(drive_letter)) return std::nullopt;

@@ -33,6 +33,10 @@ std::optional<std::string> DriveDirectory(char drive_letter);
 // path is given without a drive ("\usr\bin\x"), which still names it as a Linux path.
 std::string ToDosPath(std::string_view native_absolute_path);
 
+// A name without the blanks and dots that end it, which Windows drops: "F.TXT " and "F.TXT."
+// name "F.TXT". "." and ".." keep their meaning.
+std::string_view WithoutTrailingBlanksAndDots(std::string_view name);
+
 // True for the two characters that separate DOS path components.
 inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 

@@ -98,6 +98,9 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     directory_part.push_back('\\');
     pattern = path.substr(2);
   }
+  // A name, not a pattern, loses its trailing blanks and dots as every path does.
+  if (pattern.find_first_of("*?") == std::string_view::npos)
+    pattern = WithoutTrailingBlanksAndDots(pattern);
   if (pattern.empty()) return Fail(ERROR_FILE_NOT_FOUND);
   if (directory_part.empty()) directory_part = ".";
 

@@ -76,6 +76,21 @@ TEST(KernelFind, WildcardSearchesListMatchingEntries) {
   EXPECT_EQ(FindAll("C:*"), (std::set<std::string>{"d95"}));
 }
 
+TEST(KernelFind, ANameEndingInBlanksOrDotsFindsTheFileButAPatternKeepsItsDot) {
+  MappedDrive drive;
+  drive.dir().Write("d95/f.txt", "x");
+  drive.dir().Write("d95/bez", "");
+  // The existence test of a signal's print-out: these found nothing, so the job never printed.
+  EXPECT_EQ(FindAll("C:\\D95\\F.TXT "), (std::set<std::string>{"f.txt"}));
+  EXPECT_EQ(FindAll("C:\\D95\\F.TXT."), (std::set<std::string>{"f.txt"}));
+  EXPECT_EQ(FindAll("C:\\D95\\F.TXT . ."), (std::set<std::string>{"f.txt"}));
+  // "*." still means "names without an extension".
+  const auto without_extension = FindAll("C:\\D95\\*.");
+  EXPECT_EQ(without_extension.count("bez"), 1u);
+  EXPECT_EQ(without_extension.count("f.txt"), 0u);
+  EXPECT_TRUE(FindAll("C:\\D95\\ .").empty());
+}
+
 TEST(KernelFind, EntryDetails) {
   MappedDrive drive;
   const std::string path = drive.dir().Write("d95/a-long-name.text", "12345");
