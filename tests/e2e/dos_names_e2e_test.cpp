@@ -34,5 +34,18 @@ TEST(DosNamesEndToEnd, ASignalWhoseNameEndsInBlanksOrDotsPrintsTheFile) {
   EXPECT_EQ(agent.Count(agent.Trace(), "ENDDOC"), 2);
 }
 
+TEST(DosNamesEndToEnd, AnEmulatorsAliasesForADirectoryAndAFilePrintTheLongNamedFile) {
+  AgentHarness agent;
+  MapDriveC(agent);
+  const pid_t pid = agent.Start(std::vector<std::string>{"C:\\JOBS\\"});
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Dir().Write("Moje Dokumenty/faktura lipiec.txt", "lipiec\r\n");
+  agent.Signal("C:\\MOJEDO~1\\FAKTUR~1.TXT\r\n");
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  EXPECT_EQ(agent.Count(agent.Trace(), "ENDDOC"), 1);
+}
+
 }  // namespace
 }  // namespace wydruki::test
