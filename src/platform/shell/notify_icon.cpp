@@ -1,5 +1,5 @@
 // The notification area: icons the program puts there, each known by its window and
-// identifier, shown through the display driver.
+// identifier. The state and the record are kept here; the display driver shows them.
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -9,15 +9,12 @@
 #include "platform/api/kernel.h"
 #include "platform/api/shell.h"
 #include "user/display.h"
+#include "user/display_driver.h"
 #include "user/icons.h"
 
 namespace {
 
-struct TrayIcon {
-  HICON icon = nullptr;
-  std::string tip;
-  UINT callback = 0;
-};
+using TrayIcon = wydruki::platform::TrayIconState;
 
 std::map<std::pair<HWND, UINT>, TrayIcon>& Icons() {
   static std::map<std::pair<HWND, UINT>, TrayIcon> icons;
@@ -57,7 +54,10 @@ BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData) {
     case NIM_ADD: {
       if (it != icons.end()) return FALSE;
       TrayIcon icon;
+      icon.window = lpData->hWnd;
+      icon.id = lpData->uID;
       apply(icon);
+      if (!wydruki::platform::Display().TrayAdd(icon)) return FALSE;
       icons[key] = icon;
       Record("ADD", icon);
       return TRUE;
@@ -65,12 +65,14 @@ BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData) {
     case NIM_MODIFY:
       if (it == icons.end()) return FALSE;
       apply(it->second);
+      if (!wydruki::platform::Display().TrayModify(it->second)) return FALSE;
       Record("MODIFY", it->second);
       return TRUE;
     case NIM_DELETE: {
       if (it == icons.end()) return FALSE;
       const TrayIcon gone = it->second;
       icons.erase(it);
+      wydruki::platform::Display().TrayDelete(gone);
       Record("DELETE", gone);
       return TRUE;
     }

@@ -1,9 +1,11 @@
 // The standard controls that need no registration: buttons (push buttons, check boxes, group
 // frames), statics, edit fields and combo boxes. They keep their state; the null display
-// shows none of it.
+// shows none of it, the gtk
+// display mirrors it in native widgets.
 #include <algorithm>
 #include <cstring>
 
+#include "user/display_driver.h"
 #include "user/user_state.h"
 
 namespace wydruki::platform {
@@ -39,12 +41,14 @@ LRESULT CALLBACK StandardControlProcedure(HWND window, UINT message, WPARAM wpar
       return c.check;
     case BM_SETCHECK:
       c.check = static_cast<int>(wparam);
+      Display().ControlChanged(window);
       return 0;
     case BM_SETIMAGE: {
       if (wparam != IMAGE_BITMAP && wparam != IMAGE_ICON) return 0;
       HANDLE previous = c.image_type == wparam ? c.image : nullptr;
       c.image = reinterpret_cast<HANDLE>(lparam);
       c.image_type = wparam;
+      Display().ControlChanged(window);
       return reinterpret_cast<LRESULT>(previous);
     }
     case BM_GETIMAGE:
@@ -52,11 +56,13 @@ LRESULT CALLBACK StandardControlProcedure(HWND window, UINT message, WPARAM wpar
     case BM_CLICK:
       if ((w->style & 0x0F) == BS_AUTOCHECKBOX)
         c.check = c.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+      Display().ControlChanged(window);
       NotifyParent(window, BN_CLICKED);
       return 0;
     case CB_ADDSTRING:
       if (lparam == 0) return CB_ERR;
       c.items.emplace_back(reinterpret_cast<const char*>(lparam));
+      Display().ControlChanged(window);
       return static_cast<LRESULT>(c.items.size() - 1);
     case CB_GETCOUNT:
       return static_cast<LRESULT>(c.items.size());
@@ -64,15 +70,18 @@ LRESULT CALLBACK StandardControlProcedure(HWND window, UINT message, WPARAM wpar
       c.items.clear();
       c.selection = CB_ERR;
       w->text.clear();
+      Display().ControlChanged(window);
       return 0;
     case CB_SETCURSEL:
       if (static_cast<int>(wparam) < 0 || wparam >= c.items.size()) {
         c.selection = CB_ERR;
         w->text.clear();
+        Display().ControlChanged(window);
         return CB_ERR;
       }
       c.selection = static_cast<int>(wparam);
       w->text = c.items[wparam];
+      Display().ControlChanged(window);
       return c.selection;
     case CB_GETCURSEL:
       return c.selection;
@@ -83,6 +92,7 @@ LRESULT CALLBACK StandardControlProcedure(HWND window, UINT message, WPARAM wpar
       return static_cast<LRESULT>(c.items[wparam].size());
     case EM_LIMITTEXT:
       c.limit = static_cast<int>(wparam);
+      Display().ControlChanged(window);
       return 0;
     default:
       return DefWindowProcA(window, message, wparam, lparam);

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "common/profile.h"
+#include "user/display_driver.h"
 
 namespace wydruki::platform {
 namespace {
@@ -44,8 +45,16 @@ void RecordSeen(const std::string& line) {
   std::fclose(record);
 }
 
-int ScreenWidth() { return ProfileSize("width", 1024); }
-int ScreenHeight() { return ProfileSize("height", 768); }
+int ProfileScreenWidth() { return ProfileSize("width", 1024); }
+int ProfileScreenHeight() { return ProfileSize("height", 768); }
+
+int ScreenWidth() { return Display().ScreenSize().cx; }
+int ScreenHeight() { return Display().ScreenSize().cy; }
+
+DisplayDriver& Display() {
+  static const std::unique_ptr<DisplayDriver> driver = MakeNullDisplay();
+  return *driver;
+}
 
 void QueueMenuChoice(UINT_PTR command) {
   std::lock_guard guard(ScriptLock());

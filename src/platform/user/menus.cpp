@@ -3,6 +3,7 @@
 
 #include "platform/api/kernel.h"
 #include "user/display.h"
+#include "user/display_driver.h"
 #include "user/user_state.h"
 
 using wydruki::platform::Menu;
@@ -131,8 +132,9 @@ HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
   return menu;
 }
 
-BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int, int, int, HWND hWnd, const RECT*) {
+BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, const RECT*) {
   std::string shown = "MENU ";
+  Menu copy;
   {
     UserLock lock(State().Lock());
     Menu* menu = ValidMenu(hMenu);
@@ -145,10 +147,17 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int, int, int, HWND hWnd, c
       if (i > 0) shown += '|';
       shown += (menu->items[i].flags & MF_SEPARATOR) != 0 ? "-" : menu->items[i].text;
     }
+    copy = *menu;
   }
   wydruki::platform::RecordSeen(shown);
-  // The user's choice: a scripted one, or none (the menu was dismissed).
-  const auto choice = wydruki::platform::TakeMenuChoice();
+  // The user's choice: a scripted one, else what the person picks on the display (0 when the
+  // menu is dismissed).
+  auto choice = wydruki::platform::TakeMenuChoice();
+  if (!choice) {
+    const auto pending = wydruki::platform::Display().ShowPopupMenu(copy, hWnd, POINT{x, y});
+    const int picked = wydruki::platform::RunUntilAnswered(*pending, 0);
+    if (picked != 0) choice = static_cast<UINT_PTR>(picked);
+  }
   UINT_PTR command = 0;
   if (choice) {
     UserLock lock(State().Lock());

@@ -1,7 +1,7 @@
 // The thread's message queue: posted messages, the quit message, timers generated on demand,
-// and the wait, which blocks in poll() until a timer is due or a signal arrives.
+// and the wait, which the display driver does until a timer is due, a signal arrives or the
+// person does something.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,9 +11,11 @@
 #include <cstring>
 
 #include "platform/api/kernel.h"
+#include "user/display_driver.h"
 #include "user/user_state.h"
 
 using wydruki::platform::Deliver;
+using wydruki::platform::Display;
 using wydruki::platform::Timer;
 using wydruki::platform::UserLock;
 using wydruki::platform::UserState;
@@ -130,6 +132,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_SETTEXT:
       w->text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
+      Display().WindowTextChanged(hWnd);
       return TRUE;
     case WM_GETTEXT: {
       if (wParam == 0 || lParam == 0) return 0;
@@ -148,6 +151,7 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
       HICON& slot = wParam == ICON_BIG ? w->big_icon : w->small_icon;
       const HICON old = slot;
       slot = reinterpret_cast<HICON>(lParam);
+      Display().WindowIconChanged(hWnd);
       return reinterpret_cast<LRESULT>(old);
     }
     case WM_SYSCOMMAND:
@@ -185,6 +189,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   }
   State().posted.push_back(MSG{hWnd, Msg, wParam, lParam, Now(), POINT{0, 0}});
+  Display().Wake();
   return TRUE;
 }
 
@@ -223,8 +228,7 @@ BOOL WINAPI WaitMessage() {
                               : std::min(timeout, static_cast<int>(std::max<long long>(wait, 0)));
       }
     }
-    pollfd fd{signal_pipe[0], POLLIN, 0};
-    ::poll(&fd, signal_pipe[0] >= 0 ? 1 : 0, timeout);
+    Display().Wait(timeout, signal_pipe[0]);
   }
 }
 
@@ -261,6 +265,7 @@ void WINAPI PostQuitMessage(int nExitCode) {
   UserLock lock(State().Lock());
   State().quit_posted = true;
   State().quit_code = nExitCode;
+  Display().Wake();
 }
 
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
@@ -301,3 +306,21 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
   timers.erase(it);
   return TRUE;
 }
+
+namespace wydruki::platform {
+
+int RunUntilAnswered(PendingAnswer& pending, int fallback) {
+  for (;;) {
+    if (const auto answer = pending.Answer()) return *answer;
+    MSG message;
+    if (!GetMessageA(&message, nullptr, 0, 0)) {
+      // The program's own loop must still see that it is to end.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return fallback;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace wydruki::platform

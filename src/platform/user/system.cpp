@@ -3,6 +3,7 @@
 
 #include "platform/api/kernel.h"
 #include "user/display.h"
+#include "user/display_driver.h"
 #include "user/user_state.h"
 
 using wydruki::platform::UserLock;
@@ -34,9 +35,17 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
   // The owner is disabled while the box is up, as Windows does.
   const bool disable = hWnd != nullptr && IsWindowEnabled(hWnd);
   if (disable) EnableWindow(hWnd, FALSE);
-  const auto scripted = wydruki::platform::TakeMessageBoxAnswer();
+  int answer = DefaultAnswer(uType);
+  if (const auto scripted = wydruki::platform::TakeMessageBoxAnswer()) {
+    answer = *scripted;
+  } else {
+    const auto pending = wydruki::platform::Display().ShowMessageBox(
+        hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "Error", uType,
+        answer);
+    answer = wydruki::platform::RunUntilAnswered(*pending, answer);
+  }
   if (disable) EnableWindow(hWnd, TRUE);
-  return scripted ? *scripted : DefaultAnswer(uType);
+  return answer;
 }
 
 int WINAPI GetSystemMetrics(int nIndex) {
@@ -81,8 +90,7 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  // The null display has no pointer; it rests in the middle of the screen.
-  *lpPoint = POINT{wydruki::platform::ScreenWidth() / 2, wydruki::platform::ScreenHeight() / 2};
+  *lpPoint = wydruki::platform::Display().PointerPosition();
   return TRUE;
 }
 

@@ -4,10 +4,12 @@
 
 #include "platform/api/kernel.h"
 #include "user/display.h"
+#include "user/display_driver.h"
 #include "user/user_state.h"
 
 using wydruki::platform::Activate;
 using wydruki::platform::Deliver;
+using wydruki::platform::Display;
 using wydruki::platform::RecordSeen;
 using wydruki::platform::UserLock;
 using wydruki::platform::UserState;
@@ -39,6 +41,7 @@ void SetVisibility(Window& w, bool visible) {
   Window* again = State().Find(handle);
   if (again == nullptr) return;
   again->visible = visible;
+  Display().WindowShown(handle, visible);
   if (Seen(*again)) RecordSeen((visible ? "SHOW " : "HIDE ") + again->text);
 }
 
@@ -89,6 +92,7 @@ void Activate(HWND window) {
   if (window != nullptr) {
     s.foreground = window;
     s.RaiseToTop(window);
+    Display().WindowActivated(window);
     Deliver(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
     if (s.active == window && s.Find(window) != nullptr) {
       s.focus = window;
@@ -191,6 +195,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     }
     ++c->windows;
     handle = State().Add(std::move(w)).handle;
+    Display().WindowCreated(handle);
     create = CREATESTRUCTA{
         lpParam,      hInstance,   hMenu,    hWndParent, cy, cx, y, x, static_cast<LONG>(dwStyle),
         lpWindowName, lpClassName, dwExStyle};
@@ -233,6 +238,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     s.system_menus.erase(menu);
   }
   if (Window* gone = s.Find(hWnd)) --gone->window_class->windows;
+  Display().WindowDestroyed(hWnd);
   s.Remove(hWnd);
   return TRUE;
 }
@@ -425,6 +431,8 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
   if ((uFlags & SWP_NOSIZE) == 0)
     w->rect = RECT{w->rect.left, w->rect.top, w->rect.left + std::max(cx, 0),
                    w->rect.top + std::max(cy, 0)};
+  if ((uFlags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+    Display().WindowPlaced(hWnd);
   if ((uFlags & SWP_NOZORDER) == 0 && IsTopLevel(*w)) {
     if (hWndInsertAfter == HWND_TOPMOST) w->ex_style |= WS_EX_TOPMOST;
     if (hWndInsertAfter == HWND_NOTOPMOST) w->ex_style &= ~static_cast<DWORD>(WS_EX_TOPMOST);
@@ -491,6 +499,7 @@ BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
   const bool enable = bEnable != FALSE;
   if (w->enabled == enable) return was_disabled;
   w->enabled = enable;
+  Display().WindowEnabled(hWnd, enable);
   if (!enable) {
     if (State().focus == hWnd) State().focus = nullptr;
     if (State().capture == hWnd) State().capture = nullptr;
@@ -568,6 +577,7 @@ HWND WINAPI SetFocus(HWND hWnd) {
   if (hWnd != nullptr && Valid(hWnd) == nullptr) return nullptr;
   if (old == hWnd) return old;
   State().focus = hWnd;
+  if (hWnd != nullptr) Display().WindowFocused(hWnd);
   if (old != nullptr) Deliver(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hWnd), 0);
   if (hWnd != nullptr) Deliver(hWnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
   return old;
