@@ -5,6 +5,7 @@
 
 #include "common/ascii_case.h"
 #include "gdi/gdi_tables.h"
+#include "gdi/window_canvas.h"
 #include "platform/winapi.h"
 
 using wydruki::platform::DeviceCaps;
@@ -104,6 +105,8 @@ HDC WINAPI GetDC(HWND hWnd) {
   dc->window = hWnd;
   dc->from_get_dc = true;
   dc->target.caps = wydruki::platform::ScreenCaps();
+  dc->document = wydruki::platform::OpenWindowCanvas(hWnd);
+  dc->page_open = dc->document != nullptr;
   Lock lock(GdiTables::Instance().Lock());
   return AddContext(std::move(dc));
 }

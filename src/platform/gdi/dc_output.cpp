@@ -7,6 +7,8 @@ namespace wydruki::platform {
 OutputTarget OutputOf(const DeviceContext& dc) {
   switch (dc.kind) {
     case DeviceContext::Kind::kDisplay:
+      // A window whose pixels the display keeps (window_canvas.h) is drawn on.
+      return dc.document && dc.page_open ? OutputTarget::kPage : OutputTarget::kNowhere;
     case DeviceContext::Kind::kMemory:
       return OutputTarget::kNowhere;
     case DeviceContext::Kind::kInformation:

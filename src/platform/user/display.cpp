@@ -5,7 +5,9 @@
 #include <deque>
 #include <mutex>
 
+#include "common/ascii_case.h"
 #include "common/profile.h"
+#include "platform/display.h"
 #include "user/display_driver.h"
 
 namespace wydruki::platform {
@@ -32,6 +34,35 @@ int ProfileSize(const char* key, int fallback) {
   return (*end == '\0' && value > 0 && value < 100000) ? static_cast<int>(value) : fallback;
 }
 
+bool Set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+std::unique_ptr<DisplayDriver> ChooseDisplay() {
+  std::string wanted = AsciiLowered(ProfileValue("display", "driver").value_or(""));
+  if (wanted == "null") return MakeNullDisplay();
+  if (!wanted.empty() && wanted != "gtk") {
+    std::fprintf(stderr,
+                 "wydrukid95: [display] driver=%s is not a display driver (gtk or null); "
+                 "choosing by the desktop\n",
+                 wanted.c_str());
+    wanted.clear();
+  }
+  const bool desktop = Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+  if (wanted == "gtk" || desktop) {
+    if (auto gtk = MakeGtkDisplay()) return gtk;
+    std::fprintf(stderr,
+                 "wydrukid95: GTK cannot open the display; windows are not shown (display "
+                 "driver null)\n");
+  } else {
+    std::fprintf(stderr,
+                 "wydrukid95: no desktop (DISPLAY and WAYLAND_DISPLAY are not set); windows are "
+                 "not shown (display driver null)\n");
+  }
+  return MakeNullDisplay();
+}
+
 }  // namespace
 
 void RecordSeen(const std::string& line) {
@@ -52,9 +83,11 @@ int ScreenWidth() { return Display().ScreenSize().cx; }
 int ScreenHeight() { return Display().ScreenSize().cy; }
 
 DisplayDriver& Display() {
-  static const std::unique_ptr<DisplayDriver> driver = MakeNullDisplay();
+  static const std::unique_ptr<DisplayDriver> driver = ChooseDisplay();
   return *driver;
 }
+
+const char* DisplayDriverName() { return Display().Name(); }
 
 void QueueMenuChoice(UINT_PTR command) {
   std::lock_guard guard(ScriptLock());

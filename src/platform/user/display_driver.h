@@ -83,8 +83,12 @@ class DisplayDriver {
   // readable, Wake() is called, or the person did something.
   virtual void Wait(int deadline_ms, int signal_fd) = 0;
   virtual void Wake() = 0;
+  // Handles what the person did, without blocking: PeekMessage calls it, so windows stay
+  // alive while the program works (prints) and only peeks at its queue between pages.
+  virtual void Pump() = 0;
 
-  // `default_answer` is the button the box's flags make the default.
+  // `default_answer` is the button the box's flags make the default. Nothing, when the driver
+  // cannot show one (the box then takes its default answer).
   virtual std::unique_ptr<PendingAnswer> ShowMessageBox(HWND owner, const std::string& text,
                                                         const std::string& caption, UINT type,
                                                         int default_answer) = 0;

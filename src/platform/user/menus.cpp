@@ -155,7 +155,7 @@ BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWn
   auto choice = wydruki::platform::TakeMenuChoice();
   if (!choice) {
     const auto pending = wydruki::platform::Display().ShowPopupMenu(copy, hWnd, POINT{x, y});
-    const int picked = wydruki::platform::RunUntilAnswered(*pending, 0);
+    const int picked = pending ? wydruki::platform::RunUntilAnswered(*pending, 0) : 0;
     if (picked != 0) choice = static_cast<UINT_PTR>(picked);
   }
   UINT_PTR command = 0;

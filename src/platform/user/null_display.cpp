@@ -41,6 +41,7 @@ class NullDisplay final : public DisplayDriver {
   }
   // Posts come from the thread that waits, so there is never anyone to wake.
   void Wake() override {}
+  void Pump() override {}
 
   std::unique_ptr<PendingAnswer> ShowMessageBox(HWND, const std::string&, const std::string&, UINT,
                                                 int default_answer) override {

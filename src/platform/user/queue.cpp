@@ -207,8 +207,9 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  UserLock lock(State().Lock());
   InstallSignalHandlers();
+  Display().Pump();
+  UserLock lock(State().Lock());
   return NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0);
 }
 

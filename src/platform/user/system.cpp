@@ -42,7 +42,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     const auto pending = wydruki::platform::Display().ShowMessageBox(
         hWnd, lpText != nullptr ? lpText : "", lpCaption != nullptr ? lpCaption : "Error", uType,
         answer);
-    answer = wydruki::platform::RunUntilAnswered(*pending, answer);
+    if (pending) answer = wydruki::platform::RunUntilAnswered(*pending, answer);
   }
   if (disable) EnableWindow(hWnd, TRUE);
   return answer;
