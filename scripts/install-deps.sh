@@ -10,6 +10,10 @@ packages=(
   cups cups-client cups-filters cups-bsd
   fonts-liberation fonts-dejavu-core poppler-utils
   dosbox desktop-file-utils man-db dpkg-dev file
+  libgtk-3-dev
+  # the desktop test: a display, a window manager, a tray, the accessibility bus and its client
+  xvfb openbox tint2 dbus dbus-x11 at-spi2-core python3-gi gir1.2-atspi-2.0 xdotool
+  imagemagick x11-utils
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   packages+=(mingw-w64 wine64)
