@@ -22,7 +22,8 @@ using Lock = std::unique_lock<std::recursive_mutex>;
 DeviceContext* WithDocument(HDC hdc) {
   DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
   if (dc == nullptr) return nullptr;
-  if (!dc->document) {
+  // A window's context carries the window's canvas in the same slot; it is no document.
+  if (!dc->document || dc->kind != DeviceContext::Kind::kPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
