@@ -25,7 +25,9 @@ from gi.repository import Atspi  # noqa: E402
 AGENT, ARTIFACTS = sys.argv[1], sys.argv[2]
 FONT_DIALOG = b"Wyb\xf3r Font\xf3w"
 MAIN = b"Wydruki dla D95"
+WEIGHTS = ("Ma\u0142a", "Normalna", "\u015arednia", "Du\u017ca", "Bardzo du\u017ca")
 started = []
+cleanup = []
 
 
 def need(tool):
@@ -149,22 +151,44 @@ def press(root, name):
     Atspi.Action.do_action(button, 0)
 
 
-def print_job(work, trace, name):
-    """Prints a one-line job; the character cell height of its text in the trace."""
+def submit(work, name, content):
     jobs = os.path.join(work, "jobs")
     with open(os.path.join(jobs, name), "wb") as f:
-        f.write(b"ABC\r\n")
+        f.write(content)
     with open(os.path.join(jobs, "win95.drk"), "wb") as f:
         f.write(os.path.join(jobs, name).encode() + b"\r\n")
-    wait_for(lambda: not os.path.exists(os.path.join(jobs, "win95.drk")), f"the job {name}")
+
+
+def last_document(trace):
     with open(trace, "rb") as f:
         lines = f.read().decode("cp1250").splitlines()
-    texts = [line for line in lines[len(lines) - 1 - lines[::-1].index(
-        next(line for line in reversed(lines) if line.startswith("DOC "))):]
-             if line.startswith("TEXT ")]
+    starts = [i for i, line in enumerate(lines) if line.startswith("DOC ")]
+    return lines[starts[-1]:] if starts else []
+
+
+def print_job(work, trace, name):
+    """Prints a one-line job; the font of its text in the trace: face, height, weight."""
+    submit(work, name, b"ABC\r\n")
+    jobs = os.path.join(work, "jobs")
+    wait_for(lambda: not os.path.exists(os.path.join(jobs, "win95.drk")), f"the job {name}")
+    texts = [line for line in last_document(trace) if line.startswith("TEXT ")]
     assert texts, "the job printed no text"
     # TEXT x y face|height|width|weight|italic|charset bytes
-    return int(texts[0].split(" ", 3)[3].split("|")[1])
+    fields = texts[0].split(" ", 3)[3].rsplit(" ", 1)[0].split("|")
+    return fields[0], int(fields[1]), int(fields[3])
+
+
+def set_field(dialog, current, text):
+    """Types `text` into the text field (of the dialog) that now shows `current`."""
+    fields = [n for n in walk(dialog) if n.get_role() == Atspi.Role.TEXT and
+              Atspi.Text.get_text(n, 0, -1).strip() == current]
+    assert len(fields) == 1, f"no single field showing '{current}'"
+    Atspi.EditableText.set_text_contents(fields[0], text)
+
+
+def field_texts(dialog):
+    return [Atspi.Text.get_text(n, 0, -1) for n in walk(dialog)
+            if n.get_role() == Atspi.Role.TEXT]
 
 
 def main():
@@ -172,6 +196,7 @@ def main():
         need(tool)
     os.makedirs(ARTIFACTS, exist_ok=True)
     work = tempfile.mkdtemp(prefix="gtk-desktop-")
+    cleanup.append(work)
     for sub in ("program", "jobs", "runtime"):
         os.makedirs(os.path.join(work, sub), mode=0o700)
     program = os.path.join(work, "program", "wydrukid95")
@@ -205,12 +230,21 @@ def main():
 
     # The start-up shows the main window once, then leaves only the tray icon.
     wait_for(lambda: seen(b"HIDE " + MAIN) >= 1, "the start-up to finish")
-    first_cell = print_job(work, trace, "a.txt")
+    first_face, first_cell, first_weight = print_job(work, trace, "a.txt")
     icon = wait_for(tray_icon, "the icon in the tray")
 
     # The program's own menu command opens the configuration window.
     x("xdotool", "mousemove", str(icon[0]), str(icon[1]), "click", "3")
     wait_for(lambda: seen(b"MENU ") >= 1, "the tray menu")
+
+    def alert():
+        app = accessible_app()
+        for i in range(app.get_child_count() if app is not None else 0):
+            child = app.get_child_at_index(i)
+            if child is not None and child.get_role() in (Atspi.Role.ALERT, Atspi.Role.DIALOG) \
+                    and child.get_state_set().contains(Atspi.StateType.SHOWING):
+                return child
+        return None
 
     def menu_item(name):
         app = accessible_app()
@@ -249,32 +283,99 @@ def main():
     assert dark_pixels(before, modified_box) > 500, "no text in the modified sample"
     assert dark_pixels(before, "485x109+18+138") > 500, "no text in the current sample"
 
-    # The height field: the one text field holding only digits.
-    fields = [n for n in walk(dialog) if n.get_role() == Atspi.Role.TEXT and
-              Atspi.Text.get_text(n, 0, -1).strip().isdigit()]
-    assert len(fields) == 1, "no single height field"
-    shown_height = int(Atspi.Text.get_text(fields[0], 0, -1))
+    # Another face, weight and height; "Zastosuj" redraws only the modified sample.
+    texts = field_texts(dialog)
+    shown_height = int(next(t for t in texts if t.strip().isdigit()))
     new_height = 60 if shown_height != 60 else 150
-    Atspi.EditableText.set_text_contents(fields[0], f"{new_height:<3}")
+    assert first_face == "Courier New" and "Courier New" in texts, (first_face, texts)
+    assert first_weight != 400, "the test needs a weight other than the lightest to start from"
+    set_field(dialog, "Courier New", "DejaVu Sans Mono")
+    set_field(dialog, next(t for t in texts if t in WEIGHTS), "Ma\u0142a")  # 400
+    set_field(dialog, str(shown_height), f"{new_height:<3}")
     press(dialog, "Zastosuj")
-    wait_for(lambda: not same_region(before, screenshot(dialog_window, "font-dialog-60.png"),
+    wait_for(lambda: not same_region(before, screenshot(dialog_window, "font-dialog-changed.png"),
                                      modified_box), "the modified sample to change")
-    after = os.path.join(ARTIFACTS, "font-dialog-60.png")
+    after = os.path.join(ARTIFACTS, "font-dialog-changed.png")
     assert same_region(before, after, "485x109+18+138"), "the current sample changed too"
+    assert dark_pixels(after, modified_box) > 200, "the changed sample shows no text"
 
     press(dialog, "OK")
     font_def = os.path.join(work, "program", "font.def")
     wait_for(lambda: os.path.exists(font_def), '"font.def"')
     wait_for(lambda: seen(b"HIDE " + FONT_DIALOG) >= 1, "the font dialog to close")
 
-    # The next job prints with the saved height.
-    new_cell = print_job(work, trace, "b.txt")
+    # The next job prints with what was saved.
+    face, cell, weight = print_job(work, trace, "b.txt")
     expected = first_cell * new_height / shown_height
-    assert abs(new_cell - expected) <= 2, (first_cell, shown_height, new_height, new_cell)
+    assert face == "DejaVu Sans Mono" and weight == 400, (face, weight)
+    assert abs(cell - expected) <= 2, (first_cell, shown_height, new_height, cell)
+
+    # Anuluj changes nothing: not "font.def", not the next job.
+    with open(font_def, "rb") as f:
+        saved = f.read()
+    press(config, "Czcionka")
+    wait_for(lambda: seen(b"SHOW " + FONT_DIALOG) >= 2, "the font dialog again")
+    dialog = wait_for(lambda: frame("Wybór Fontów"), "the dialog in the accessibility tree")
+    set_field(dialog, str(new_height), "150")
+    set_field(dialog, "Ma\u0142a", "Bardzo du\u017ca")
+    press(dialog, "Anuluj")
+    wait_for(lambda: seen(b"HIDE " + FONT_DIALOG) >= 2, "the font dialog to close on Anuluj")
+    with open(font_def, "rb") as f:
+        assert f.read() == saved, '"font.def" changed on Anuluj'
+    assert print_job(work, trace, "c.txt") == (face, cell, weight), "Anuluj changed the font"
+    press(config, "OK")
+    wait_for(lambda: seen(b"HIDE " + MAIN) >= 2, "the configuration window to close")
+
+    # The tray menu's "Anuluj wydruk" cancels a long job.
+    start_at = os.path.getsize(trace)
+
+    def long_job(part):
+        # Only the ends of the long job's trace are read: it grows to megabytes.
+        with open(trace, "rb") as f:
+            if part == "head":
+                f.seek(start_at)
+            else:
+                f.seek(max(start_at, os.path.getsize(trace) - 256))
+            return f.read(256).decode("cp1250").splitlines()
+
+    submit(work, "long.txt", b"A\r\n\x0c" * 300000)
+    wait_for(lambda: "PAGE 2" in long_job("head"), "the long job to start")
+    x("xdotool", "mousemove", str(icon[0]), str(icon[1]), "click", "3")
+    item = wait_for(lambda: menu_item("Anuluj wydruk"), "the menu during the job")
+    assert item.get_state_set().contains(Atspi.StateType.SENSITIVE), "cancel is not offered"
+    screenshot("root", "tray-menu-printing.png")
+    Atspi.Action.do_action(item, 0)
+    wait_for(lambda: long_job("tail")[-1:] == ["ABORTDOC"], "ABORTDOC in the trace")
+    wait_for(lambda: not os.path.exists(os.path.join(work, "jobs", "win95.drk")),
+             "the cancelled job's signal to go")
+    last_page = [line for line in long_job("tail") if line.startswith("PAGE ")]
+    assert last_page and int(last_page[-1].split()[1]) < 300000, last_page
 
     with open(os.path.join(work, "jobs", "koniec.drk"), "wb"):
         pass
-    agent.wait(timeout=30)
+    assert agent.wait(timeout=30) == 0
+
+    # A printer error: a message box that the person answers; the job is kept.
+    with open(ini, "w") as f:
+        f.write("[windows]\ndevice=no-such-printer,cups,no-such-printer\n"
+                f"[display]\ndriver=gtk\nrecord={record}\n")
+    agent = start([program, os.path.join(work, "jobs") + "/"], cwd=work, env=env)
+    wait_for(lambda: seen(b"HIDE " + MAIN) >= 3, "the second start-up to finish")
+    submit(work, "d.txt", b"D\r\n")
+    wait_for(lambda: seen(b"MESSAGEBOX 16 ") >= 1, "the printer error")
+    box = wait_for(lambda: alert(), "the message box in the accessibility tree")
+    labels = [n.get_name() for n in walk(box) if n.get_role() == Atspi.Role.LABEL]
+    assert "There is no default printer currently selected." in labels, labels
+    # The caption as given (the accessible name of a GTK message box is its kind).
+    box_window = wait_for(lambda: window_named("Wydruki z D'95"), "the box with its caption")
+    screenshot(box_window, "printer-error.png")
+    press(box, "OK")
+    wait_for(lambda: alert() is None, "the message box to go")
+    assert os.path.exists(os.path.join(work, "jobs", "win95.drk")), "the job was lost"
+    with open(os.path.join(work, "jobs", "koniec.drk"), "wb"):
+        pass
+    assert agent.wait(timeout=30) == 0, "the agent did not end after the answered box"
+    assert seen(b"MESSAGEBOX 16 ") == 1, "the error was reported more than once"
 
 
 try:
@@ -287,3 +388,5 @@ finally:
                 process.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 process.kill()
+    for directory in cleanup:
+        shutil.rmtree(directory, ignore_errors=True)

@@ -13,12 +13,15 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <map>
+#include <string>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "common/ascii_case.h"
+#include "common/debug_channel.h"
 #include "gdi/window_canvas.h"
 #include "user/display_driver.h"
 #include "user/gtk/gtk_text.h"
@@ -107,6 +110,12 @@ Kind KindOf(const Window& w) {
   return Kind::kPaint;  // a window of the program's own class draws itself
 }
 
+std::string Hex(const void* handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", handle);
+  return text;
+}
+
 void PostCommand(HWND control, WORD code) {
   HWND parent = nullptr;
   LONG_PTR id = 0;
@@ -117,11 +126,22 @@ void PostCommand(HWND control, WORD code) {
     parent = w->parent;
     id = w->id;
   }
+  DebugLine(DebugArea::kDisplay, "control " + Hex(control) + " (id " + std::to_string(id) +
+                                     "): notification " + std::to_string(code));
   PostMessageA(parent, WM_COMMAND, MAKELONG(static_cast<WORD>(id), code),
                reinterpret_cast<LPARAM>(control));
 }
 
 HWND HandleOf(gpointer data) { return static_cast<HWND>(data); }
+
+// The server time of the last click on the tray icon. The menu it opens is shown later, from
+// the program's loop (perhaps between two printed pages), when the button's release may
+// already be waiting: GTK measures that release against the menu's opening time, so the menu
+// must open with the click's own time or the release closes it at once.
+guint32& LastInputTime() {
+  static guint32 time = GDK_CURRENT_TIME;
+  return time;
+}
 
 GdkPixbuf* PixbufOfIcon(HICON icon) {
   std::vector<std::uint8_t> bits;
@@ -674,6 +694,9 @@ class GtkDisplay final : public DisplayDriver {
     if (event->button == 3) mouse = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
     if (event->type == GDK_2BUTTON_PRESS && event->button == 1) mouse = WM_LBUTTONDBLCLK;
     if (mouse == 0) return FALSE;
+    LastInputTime() = event->time;
+    DebugLine(DebugArea::kDisplay, "tray icon " + std::to_string(target->id) + ": mouse message " +
+                                       std::to_string(mouse));
     PostMessageA(target->window, target->callback, target->id, mouse);
     return TRUE;
   }
@@ -846,7 +869,7 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND,
   GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
   trigger->button.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window()));
   trigger->button.send_event = TRUE;
-  trigger->button.time = gtk_get_current_event_time();
+  trigger->button.time = LastInputTime();
   trigger->button.x = at.x;
   trigger->button.y = at.y;
   trigger->button.x_root = at.x;
