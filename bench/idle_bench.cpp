@@ -1,6 +1,8 @@
 // Processor time while idle. A program with one 1000 ms timer and nothing else runs its message
 // loop for 10 s; then, when given the agent's path, the agent itself waits 10 s for jobs in an
-// empty job directory. Prints the processor time each used (user + system).
+// empty job directory. Prints the processor time each used (user + system), and the agent's
+// peak resident memory. The agent picks its display as a user's would: run under a desktop
+// (DISPLAY set, a window manager running) for the gtk driver's figures.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,6 +41,15 @@ double ProcessMilliseconds(pid_t pid) {
     if (i == 15) stime = std::stoull(field);
   }
   return (utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The peak resident memory of a running process, from /proc/<pid>/status.
+double PeakMegabytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
 }
 
 void TimerLoop(int seconds) {
@@ -82,11 +93,14 @@ void AgentIdle(const char* agent, int seconds) {
   const double after_start = ProcessMilliseconds(pid);
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   const double after_wait = ProcessMilliseconds(pid);
+  const double peak = PeakMegabytes(pid);
   std::ofstream(dir / "jobs" / "koniec.drk");
   int status = 0;
   waitpid(pid, &status, 0);
-  std::printf("agent waiting for jobs: %d s, %.1f ms of processor time (start-up: %.1f ms)\n",
-              seconds, after_wait - after_start, after_start);
+  std::printf(
+      "agent waiting for jobs: %d s, %.1f ms of processor time (start-up: %.1f ms), peak RSS "
+      "%.1f MB\n",
+      seconds, after_wait - after_start, after_start, peak);
   std::filesystem::remove_all(dir);
 }
 

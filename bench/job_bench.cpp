@@ -14,6 +14,7 @@
 
 #include "Forms/Application.h"
 #include "pp1/WydrukiD95.h"
+#include "platform/display.h"
 #include "pp2/WyborFonty.h"
 
 namespace {
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   const double agent = Seconds(std::chrono::steady_clock::now() - start);
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("agent job: %d pages in %.3f s, %s, peak RSS %.1f MB\n", pages, agent,
+  std::printf("agent job (display %s): %d pages in %.3f s, %s, peak RSS %.1f MB\n",
+              platform::DisplayDriverName(), pages, agent,
               outcome == pp1::JobOutcome::Printed ? "printed" : "NOT printed",
               usage.ru_maxrss / 1024.0);
 

@@ -143,12 +143,19 @@ guint32& LastInputTime() {
   return time;
 }
 
+// The picture of an icon (a new reference), or nothing. Pictures are kept by image: the tray
+// icon's animation shows the same few images again and again while a job prints.
 GdkPixbuf* PixbufOfIcon(HICON icon) {
+  static std::map<std::uint32_t, GdkPixbuf*> made;
   std::vector<std::uint8_t> bits;
+  std::uint32_t image_id = 0;
   {
     UserLock lock(State().Lock());
     const auto it = State().icons.find(icon);
     if (it == State().icons.end()) return nullptr;
+    image_id = it->second->image_id;
+    if (const auto known = made.find(image_id); known != made.end())
+      return GDK_PIXBUF(g_object_ref(known->second));
     bits = it->second->bits;
   }
   const gtk::Rgba image = gtk::IconPixels(bits);
@@ -157,6 +164,7 @@ GdkPixbuf* PixbufOfIcon(HICON icon) {
   GdkPixbuf* pixbuf = gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, TRUE, 8, image.width,
                                                 image.height, image.width * 4);
   g_bytes_unref(bytes);
+  made[image_id] = GDK_PIXBUF(g_object_ref(pixbuf));
   return pixbuf;
 }
 
@@ -343,7 +351,7 @@ class GtkDisplay final : public DisplayDriver {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GtkStatusIcon* status = gtk_status_icon_new();
     G_GNUC_END_IGNORE_DEPRECATIONS
-    auto* target = new TrayTarget{icon.window, icon.id, icon.callback};
+    auto* target = new TrayTarget{icon.window, icon.id, icon.callback, nullptr, {}};
     g_object_set_data_full(G_OBJECT(status), "wydruki-tray", target,
                            [](gpointer p) { delete static_cast<TrayTarget*>(p); });
     g_signal_connect(status, "button-press-event", G_CALLBACK(&OnTrayButton), target);
@@ -358,12 +366,19 @@ class GtkDisplay final : public DisplayDriver {
     auto* target =
         static_cast<TrayTarget*>(g_object_get_data(G_OBJECT(it->second), "wydruki-tray"));
     target->callback = icon.callback;
+    // Only what changed is handed to the tray: a printing job modifies the icon often.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    if (GdkPixbuf* pixbuf = PixbufOfIcon(icon.icon)) {
-      gtk_status_icon_set_from_pixbuf(it->second, pixbuf);
-      g_object_unref(pixbuf);
+    if (icon.icon != target->shown_icon) {
+      if (GdkPixbuf* pixbuf = PixbufOfIcon(icon.icon)) {
+        gtk_status_icon_set_from_pixbuf(it->second, pixbuf);
+        g_object_unref(pixbuf);
+        target->shown_icon = icon.icon;
+      }
     }
-    gtk_status_icon_set_tooltip_text(it->second, ToUtf8(icon.tip).c_str());
+    if (icon.tip != target->shown_tip || !gtk_status_icon_get_visible(it->second)) {
+      gtk_status_icon_set_tooltip_text(it->second, ToUtf8(icon.tip).c_str());
+      target->shown_tip = icon.tip;
+    }
     gtk_status_icon_set_visible(it->second, TRUE);
     G_GNUC_END_IGNORE_DEPRECATIONS
     return true;
@@ -683,6 +698,8 @@ class GtkDisplay final : public DisplayDriver {
     HWND window;
     UINT id;
     UINT callback;
+    HICON shown_icon = nullptr;
+    std::string shown_tip;
   };
 
   static gboolean OnTrayButton(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
