@@ -280,3 +280,26 @@ TEST(AgentThroughCups, AJobReachesTheQueueWithItsPolishLetters) {
 
 }  // namespace
 }  // namespace wydruki::test
+
+namespace wydruki::test {
+namespace {
+
+// Without [display] driver=, a DISPLAY where no server answers must not stop the agent: it
+// says so and works on the null display, record included.
+TEST(AgentDisplayChoice, ADesktopThatCannotBeOpenedLeavesTheAgentOnTheNullDisplay) {
+  AgentHarness agent;
+  agent.Dir().Write("win.ini", "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" +
+                                   agent.Path("trace.txt") +
+                                   "\n[display]\nrecord=" + agent.Path("screen.txt") + "\n");
+  ScopedEnv display("DISPLAY", ":9753");
+  ScopedEnv wayland("WAYLAND_DISPLAY", "");
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("A.TXT", "A\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.Count(agent.Trace(), "ENDDOC") == 1; }));
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, std::chrono::seconds(20)), 0);
+}
+
+}  // namespace
+}  // namespace wydruki::test

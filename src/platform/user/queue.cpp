@@ -249,6 +249,11 @@ BOOL WINAPI TranslateMessage(const MSG*) {
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
   if (lpMsg == nullptr) return 0;
+  if (lpMsg->message == wydruki::platform::kActivatedOnDisplay) {
+    // A disabled window (the owner of a modal dialog) is not activated, as on Windows.
+    if (IsWindowVisible(lpMsg->hwnd) && IsWindowEnabled(lpMsg->hwnd)) SetActiveWindow(lpMsg->hwnd);
+    return 0;
+  }
   if (lpMsg->message == WM_TIMER && lpMsg->lParam != 0) {
     reinterpret_cast<TIMERPROC>(lpMsg->lParam)(lpMsg->hwnd, WM_TIMER, lpMsg->wParam,
                                                static_cast<DWORD>(lpMsg->time));

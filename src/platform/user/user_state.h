@@ -137,6 +137,12 @@ class UserState {
 
 using UserLock = std::lock_guard<std::recursive_mutex>;
 
+// Posted by a display driver when a person brings one of the program's windows to the front
+// (a click on it, the window manager's switcher): DispatchMessage makes it the active window
+// with the messages Windows sends, from the program's own loop. A number of the system's
+// reserved range that no program uses, so it never reaches a window procedure.
+constexpr UINT kActivatedOnDisplay = 0x03FE;
+
 // Sends a message straight to a window's procedure (0 for windows that are gone).
 LRESULT Deliver(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

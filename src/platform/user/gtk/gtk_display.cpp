@@ -459,6 +459,7 @@ class GtkDisplay final : public DisplayDriver {
     gtk_widget_show(native.fixed);
     g_signal_connect(window, "delete-event", G_CALLBACK(&OnDeleteEvent), handle);
     g_signal_connect(window, "key-press-event", G_CALLBACK(&OnKeyPress), handle);
+    g_signal_connect(window, "focus-in-event", G_CALLBACK(&OnFocusIn), handle);
     // A toplevel is destroyed only through DestroyWindow.
     g_object_ref_sink(native.widget);
     g_object_unref(native.widget);
@@ -634,6 +635,11 @@ class GtkDisplay final : public DisplayDriver {
     // The title bar's close box asks the window to close; the program decides.
     PostMessageA(HandleOf(data), WM_CLOSE, 0, 0);
     return TRUE;
+  }
+
+  static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
+    PostMessageA(HandleOf(data), kActivatedOnDisplay, 0, 0);
+    return FALSE;
   }
 
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
