@@ -292,7 +292,8 @@ def main():
     set_field(dialog, "Courier New", "DejaVu Sans Mono")
     set_field(dialog, next(t for t in texts if t in WEIGHTS), "Ma\u0142a")  # 400
     set_field(dialog, str(shown_height), f"{new_height:<3}")
-    press(dialog, "Zastosuj")
+    # Enter presses the default button, "Zastosuj", wherever the focus is.
+    x("xdotool", "windowactivate", "--sync", dialog_window, "key", "Return")
     wait_for(lambda: not same_region(before, screenshot(dialog_window, "font-dialog-changed.png"),
                                      modified_box), "the modified sample to change")
     after = os.path.join(ARTIFACTS, "font-dialog-changed.png")
@@ -316,10 +317,12 @@ def main():
     press(config, "Czcionka")
     wait_for(lambda: seen(b"SHOW " + FONT_DIALOG) >= 2, "the font dialog again")
     dialog = wait_for(lambda: frame("Wybór Fontów"), "the dialog in the accessibility tree")
+    dialog_window = wait_for(lambda: window_named("Wybór Fontów"), "the dialog to be mapped")
     set_field(dialog, str(new_height), "150")
     set_field(dialog, "Ma\u0142a", "Bardzo du\u017ca")
-    press(dialog, "Anuluj")
-    wait_for(lambda: seen(b"HIDE " + FONT_DIALOG) >= 2, "the font dialog to close on Anuluj")
+    # Esc presses the cancel button, "Anuluj".
+    x("xdotool", "windowactivate", "--sync", dialog_window, "key", "Escape")
+    wait_for(lambda: seen(b"HIDE " + FONT_DIALOG) >= 2, "the font dialog to close on Esc")
     with open(font_def, "rb") as f:
         assert f.read() == saved, '"font.def" changed on Anuluj'
     assert print_job(work, trace, "c.txt") == (face, cell, weight), "Anuluj changed the font"
