@@ -1,0 +1,96 @@
+// The notification-area icon as a StatusNotifierItem on the session bus.
+//
+// Order matters to hosts: the item's objects (/StatusNotifierItem and its menu at /MenuBar)
+// are exported first, then the name org.kde.StatusNotifierItem-<pid>-<n> is owned, and only
+// when the name is ours is the item registered with org.kde.StatusNotifierWatcher; a host
+// that reacts to the registration at once then finds everything in place. The watcher's
+// name is watched for as long as the item lives: when a watcher appears, or a new one takes
+// over after a restart, the item registers again; when none is left, the owner hears that
+// the item is not hosted and can show the icon another way.
+//
+// A host's calls become the mouse messages the program's tray component expects: Activate
+// is a left click (two within the double-click time make a double click), ContextMenu a
+// right click, SecondaryActivate a middle click.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/dbus_menu.h"
+#include "shell/icon_pixmap.h"
+#include "shell/tray_text.h"
+
+namespace wydruki::platform {
+
+class StatusNotifierItem {
+ public:
+  struct Callbacks {
+    std::function<void(UINT mouse_message)> mouse;
+    std::function<void(UINT_PTR command)> command;  // a menu entry was chosen
+    std::function<void()> menu_wanted;              // a host asked for a menu not yet known
+    std::function<void(bool hosted)> hosted;        // registered with a watcher, or not
+  };
+
+  // `id` is the item's stable identifier, `title` its name for the user (UTF-8).
+  StatusNotifierItem(GDBusConnection* connection, std::string id, std::string title,
+                     Callbacks callbacks);
+  ~StatusNotifierItem();
+  StatusNotifierItem(const StatusNotifierItem&) = delete;
+  StatusNotifierItem& operator=(const StatusNotifierItem&) = delete;
+
+  void SetIcon(const IconPicture& picture);
+  void SetTip(const std::string& utf8);
+  void SetMenu(std::vector<TrayMenuEntry> entries);
+  bool MenuKnown() const { return menu_.Known(); }
+  void SetDoubleClickTime(unsigned ms) { clicks_.SetDoubleClickTime(ms); }
+
+  bool Registered() const { return registered_; }
+  const std::string& BusName() const { return bus_name_; }
+  // The last activation token a host gave, for raising a window; empty when none.
+  std::string TakeActivationToken();
+
+ private:
+  static void MethodCall(GDBusConnection*, const char*, const char*, const char*, const char*,
+                         GVariant*, GDBusMethodInvocation*, gpointer);
+  static GVariant* GetProperty(GDBusConnection*, const char*, const char*, const char*, const char*,
+                               GError**, gpointer);
+  static void NameAcquired(GDBusConnection*, const char*, gpointer);
+  static void NameLost(GDBusConnection*, const char*, gpointer);
+  static void WatcherAppeared(GDBusConnection*, const char*, const char*, gpointer);
+  static void WatcherVanished(GDBusConnection*, const char*, gpointer);
+  static void Registration(GObject*, GAsyncResult*, gpointer);
+
+  void Register();
+  void SetHosted(bool hosted);
+  void Emit(const char* signal, GVariant* parameters);
+  GVariant* Pixmaps() const;
+  GVariant* ToolTip() const;
+  void Send(std::initializer_list<UINT> messages);
+
+  GDBusConnection* connection_;
+  std::string id_;
+  std::string title_;
+  Callbacks callbacks_;
+  DbusMenu menu_;
+  std::string bus_name_;
+  guint registration_ = 0;
+  guint owner_ = 0;
+  guint watch_ = 0;
+  bool name_owned_ = false;
+  bool watcher_present_ = false;
+  bool registered_ = false;
+  bool reported_ = false;  // the owner has heard at least once
+  GCancellable* cancellable_;
+  // 16, 22 and 32 pixels, in ARGB32 network order.
+  std::vector<std::pair<int, std::vector<std::uint8_t>>> pixmaps_;
+  std::string tip_;
+  MouseSequence clicks_;
+  std::string activation_token_;
+};
+
+}  // namespace wydruki::platform

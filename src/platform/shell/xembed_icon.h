@@ -1,0 +1,48 @@
+// The notification-area icon in an XEmbed system tray (the X11 trays that predate
+// StatusNotifierItem), through GTK's status icon: it docks into the tray that owns the
+// screen's tray selection and docks again, by itself, when a tray appears or restarts later.
+//
+// GTK reports a double click as an extra event after the second press; Windows reports the
+// second press itself as the double click. The presses are therefore timed here with the
+// desktop's double-click time, and GTK's own double-press events are ignored.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <string>
+
+#include "shell/icon_pixmap.h"
+#include "shell/tray_text.h"
+
+namespace wydruki::platform {
+
+class XembedIcon {
+ public:
+  // `title` names the icon for the tray (UTF-8).
+  XembedIcon(const std::string& title, std::function<void(UINT mouse_message)> mouse);
+  ~XembedIcon();
+  XembedIcon(const XembedIcon&) = delete;
+  XembedIcon& operator=(const XembedIcon&) = delete;
+
+  void SetIcon(const IconPicture& picture);
+  void SetTip(const std::string& utf8);
+  void SetVisible(bool visible);
+  bool Embedded() const;
+  // The X window the tray embeds, 0 when not docked.
+  unsigned long DockedWindow() const;
+
+  // Whether any client owns the screen's system tray selection now.
+  static bool TrayPresent();
+
+ private:
+  static gboolean Pressed(GtkStatusIcon*, GdkEventButton*, gpointer);
+  static gboolean Released(GtkStatusIcon*, GdkEventButton*, gpointer);
+
+  GtkStatusIcon* icon_;
+  std::function<void(UINT)> mouse_;
+  MouseSequence clicks_;
+  std::string tip_;
+};
+
+}  // namespace wydruki::platform
