@@ -103,7 +103,10 @@ void TrayPresence::UseXembed() {
   }
   const bool tray = XembedIcon::TrayPresent();
   if (!xembed_) {
-    xembed_ = std::make_unique<XembedIcon>(title_, callbacks_.mouse);
+    xembed_ = std::make_unique<XembedIcon>(title_, callbacks_.mouse, [this](bool docked) {
+      // A tray that starts later takes the icon by itself; the place follows.
+      if (xembed_) MoveTo(docked ? Place::kXembed : Place::kNowhere);
+    });
     xembed_->SetIcon(picture_);
     xembed_->SetTip(tip_);
     xembed_->SetVisible(true);

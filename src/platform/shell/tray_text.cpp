@@ -68,12 +68,6 @@ std::string EscapeMarkup(const std::string& utf8) {
       case '>':
         out += "&gt;";
         break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
       default:
         out += c;
     }

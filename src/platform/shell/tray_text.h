@@ -1,7 +1,9 @@
 // Texts and clicks between the program's Windows conventions and a desktop's tray.
 //
 // The program's tips and menu captions are Windows-1250 bytes; D-Bus and GTK take UTF-8. A
-// host may render a tooltip as markup, so '&', '<', '>' and quotes are escaped there. A
+// host may render a tooltip as markup, so '&', '<' and '>' are escaped there; quotes are
+// special only inside markup attributes and stay as they are, so a host that shows the text
+// raw still reads "Wydruk dla D'95". A
 // Windows caption marks its mnemonic with '&' ("&&" is a literal ampersand); a dbusmenu or
 // GTK label marks it with '_' ("__" is a literal underscore).
 //

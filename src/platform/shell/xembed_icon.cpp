@@ -31,12 +31,17 @@ unsigned DoubleClickTime() {
 // back from; XEmbed trays have nothing else.
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 
-XembedIcon::XembedIcon(const std::string& title, std::function<void(UINT)> mouse)
-    : icon_(gtk_status_icon_new()), mouse_(std::move(mouse)), clicks_(DoubleClickTime()) {
+XembedIcon::XembedIcon(const std::string& title, std::function<void(UINT)> mouse,
+                       std::function<void(bool)> docked)
+    : icon_(gtk_status_icon_new()),
+      mouse_(std::move(mouse)),
+      docked_(std::move(docked)),
+      clicks_(DoubleClickTime()) {
   gtk_status_icon_set_title(icon_, title.c_str());
   gtk_status_icon_set_name(icon_, title.c_str());
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(&XembedIcon::Pressed), this);
   g_signal_connect(icon_, "button-release-event", G_CALLBACK(&XembedIcon::Released), this);
+  g_signal_connect(icon_, "notify::embedded", G_CALLBACK(&XembedIcon::EmbeddedChanged), this);
 }
 
 XembedIcon::~XembedIcon() {
@@ -82,6 +87,11 @@ gboolean XembedIcon::Released(GtkStatusIcon*, GdkEventButton* event, gpointer da
   const auto button = ButtonOf(event->button);
   if (button && self->mouse_) self->mouse_(MouseSequence::Release(*button));
   return TRUE;
+}
+
+void XembedIcon::EmbeddedChanged(GObject*, GParamSpec*, gpointer data) {
+  auto* self = static_cast<XembedIcon*>(data);
+  if (self->docked_) self->docked_(self->Embedded());
 }
 
 G_GNUC_END_IGNORE_DEPRECATIONS

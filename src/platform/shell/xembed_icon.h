@@ -20,7 +20,9 @@ namespace wydruki::platform {
 class XembedIcon {
  public:
   // `title` names the icon for the tray (UTF-8).
-  XembedIcon(const std::string& title, std::function<void(UINT mouse_message)> mouse);
+  // `docked` hears each time the icon docks into a tray or leaves one.
+  XembedIcon(const std::string& title, std::function<void(UINT mouse_message)> mouse,
+             std::function<void(bool docked)> docked);
   ~XembedIcon();
   XembedIcon(const XembedIcon&) = delete;
   XembedIcon& operator=(const XembedIcon&) = delete;
@@ -38,9 +40,11 @@ class XembedIcon {
  private:
   static gboolean Pressed(GtkStatusIcon*, GdkEventButton*, gpointer);
   static gboolean Released(GtkStatusIcon*, GdkEventButton*, gpointer);
+  static void EmbeddedChanged(GObject*, GParamSpec*, gpointer);
 
   GtkStatusIcon* icon_;
   std::function<void(UINT)> mouse_;
+  std::function<void(bool)> docked_;
   MouseSequence clicks_;
   std::string tip_;
 };

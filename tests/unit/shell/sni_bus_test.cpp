@@ -1,0 +1,526 @@
+// The StatusNotifierItem and its menu on a session bus, against a watcher of the test's own.
+// Run under a private bus (dbus-run-session). The item lives on a thread with a main
+// context of its own, as it does on the display driver's thread; the test asks it questions
+// over the bus with blocking calls from the test thread, and waits for what it reports.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/api/user.h"
+#include "shell/icon_pixmap.h"
+#include "shell/sni_item.h"
+#include "shell/tray_presence.h"
+
+namespace wydruki::platform {
+namespace {
+
+constexpr auto kDeadline = std::chrono::seconds(20);
+
+// A thread that runs a main context of its own; Run() executes work there and waits for it.
+class LoopThread {
+ public:
+  LoopThread() : context_(g_main_context_new()), loop_(g_main_loop_new(context_, FALSE)) {
+    thread_ = std::thread([this] {
+      g_main_context_push_thread_default(context_);
+      g_main_loop_run(loop_);
+      g_main_context_pop_thread_default(context_);
+    });
+  }
+  ~LoopThread() {
+    Run([this] { g_main_loop_quit(loop_); });
+    thread_.join();
+    g_main_loop_unref(loop_);
+    g_main_context_unref(context_);
+  }
+  void Run(std::function<void()> work) {
+    std::promise<void> done;
+    auto job = std::make_pair(std::move(work), &done);
+    g_main_context_invoke(
+        context_,
+        [](gpointer data) -> gboolean {
+          auto* j = static_cast<decltype(job)*>(data);
+          j->first();
+          j->second->set_value();
+          return G_SOURCE_REMOVE;
+        },
+        &job);
+    done.get_future().wait();
+  }
+
+ private:
+  GMainContext* context_;
+  GMainLoop* loop_;
+  std::thread thread_;
+};
+
+// What happened, in order, with a wait for a condition on it.
+template <typename T>
+class Log {
+ public:
+  void Add(T value) {
+    std::lock_guard guard(lock_);
+    items_.push_back(std::move(value));
+    changed_.notify_all();
+  }
+  bool WaitFor(std::size_t count) {
+    std::unique_lock guard(lock_);
+    return changed_.wait_for(guard, kDeadline, [&] { return items_.size() >= count; });
+  }
+  std::vector<T> Items() {
+    std::lock_guard guard(lock_);
+    return items_;
+  }
+  std::size_t Size() {
+    std::lock_guard guard(lock_);
+    return items_.size();
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<T> items_;
+};
+
+GDBusConnection* NewConnection() {
+  GError* error = nullptr;
+  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  EXPECT_NE(address, nullptr);
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  g_free(address);
+  EXPECT_NE(connection, nullptr);
+  return connection;
+}
+
+// What a watcher saw when an item registered: the service it gave and, looked up at that
+// moment, whether the name had an owner and the item's properties could be read.
+struct Registration {
+  std::string service;
+  bool name_owned = false;
+  std::string category;
+  bool item_is_menu = true;
+};
+
+// A watcher of the test's own, on its own thread and connection.
+class Watcher {
+ public:
+  explicit Watcher(Log<Registration>& log) : log_(log) {
+    loop_.Run([this] {
+      connection_ = NewConnection();
+      static const char* xml = R"xml(<node>
+        <interface name="org.kde.StatusNotifierWatcher">
+          <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+        </interface></node>)xml";
+      node_ = g_dbus_node_info_new_for_xml(xml, nullptr);
+      static const GDBusInterfaceVTable vtable = {&Watcher::Call, nullptr, nullptr, {}};
+      object_ =
+          g_dbus_connection_register_object(connection_, "/StatusNotifierWatcher",
+                                            node_->interfaces[0], &vtable, this, nullptr, nullptr);
+      GError* error = nullptr;
+      GVariant* reply = g_dbus_connection_call_sync(
+          connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+          "RequestName", g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u),
+          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+      EXPECT_NE(reply, nullptr);
+      if (reply != nullptr) g_variant_unref(reply);
+    });
+  }
+  ~Watcher() {
+    loop_.Run([this] {
+      g_dbus_connection_unregister_object(connection_, object_);
+      g_dbus_connection_close_sync(connection_, nullptr, nullptr);
+      g_object_unref(connection_);
+      g_dbus_node_info_unref(node_);
+    });
+  }
+
+ private:
+  static void Call(GDBusConnection* connection, const char* sender, const char*, const char*,
+                   const char*, GVariant* parameters, GDBusMethodInvocation* invocation,
+                   gpointer data) {
+    auto* self = static_cast<Watcher*>(data);
+    const char* service = nullptr;
+    g_variant_get(parameters, "(&s)", &service);
+    Registration seen;
+    seen.service = service;
+    GVariant* owner = g_dbus_connection_call_sync(
+        connection, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetNameOwner", g_variant_new("(s)", service), G_VARIANT_TYPE("(s)"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (owner != nullptr) {
+      const char* unique = nullptr;
+      g_variant_get(owner, "(&s)", &unique);
+      seen.name_owned = g_strcmp0(unique, sender) == 0;
+      g_variant_unref(owner);
+    }
+    GVariant* all = g_dbus_connection_call_sync(
+        connection, service, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "GetAll",
+        g_variant_new("(s)", "org.kde.StatusNotifierItem"), G_VARIANT_TYPE("(a{sv})"),
+        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+    if (all != nullptr) {
+      GVariant* props = g_variant_get_child_value(all, 0);
+      const char* category = nullptr;
+      gboolean is_menu = TRUE;
+      if (g_variant_lookup(props, "Category", "&s", &category)) seen.category = category;
+      if (g_variant_lookup(props, "ItemIsMenu", "b", &is_menu)) seen.item_is_menu = is_menu;
+      g_variant_unref(props);
+      g_variant_unref(all);
+    }
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    self->log_.Add(seen);
+  }
+
+  Log<Registration>& log_;
+  LoopThread loop_;
+  GDBusConnection* connection_ = nullptr;
+  GDBusNodeInfo* node_ = nullptr;
+  guint object_ = 0;
+};
+
+// The idle icon of the six, as the resources hold it: a printer picture.
+IconPicture Picture(std::uint32_t argb) {
+  IconPicture p;
+  p.width = p.height = 16;
+  p.argb.assign(256, argb);
+  p.argb[0] = 0;  // top-left transparent
+  return p;
+}
+
+class SniBusTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    client_ = NewConnection();
+    signals_ = g_dbus_connection_signal_subscribe(
+        client_, nullptr, nullptr, nullptr, nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char* name,
+           GVariant* parameters, gpointer data) {
+          std::string line = name;
+          if (g_strcmp0(name, "LayoutUpdated") == 0) {
+            guint32 revision = 0;
+            g_variant_get(parameters, "(ui)", &revision, nullptr);
+            line += " " + std::to_string(revision);
+          }
+          static_cast<Log<std::string>*>(data)->Add(line);
+        },
+        &signal_log_, nullptr);
+    // Signals reach this connection on the context that subscribed; that is this thread's
+    // default one, which a small thread keeps turning.
+    pump_ = std::thread([this] {
+      while (!stop_) g_main_context_iteration(nullptr, TRUE);
+    });
+  }
+  void TearDown() override {
+    item_loop_.Run([this] { item_.reset(); });
+    stop_ = true;
+    g_main_context_wakeup(nullptr);
+    pump_.join();
+    g_dbus_connection_signal_unsubscribe(client_, signals_);
+    g_object_unref(client_);
+  }
+
+  void MakeItem() {
+    item_loop_.Run([this] {
+      GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+      item_ = std::make_unique<StatusNotifierItem>(
+          bus, "wydrukid95", "Wydruki z D'95",
+          StatusNotifierItem::Callbacks{
+              [this](UINT m) { mouse_.Add(m); }, [this](UINT_PTR c) { commands_.Add(c); },
+              [this] { wanted_.Add(true); }, [this](bool h) { hosted_.Add(h); }});
+      g_object_unref(bus);
+      item_->SetIcon(Picture(0xFF123456));
+      item_->SetTip("Wydruk dla D'95 <&>");
+      service_ = item_->BusName();
+    });
+  }
+
+  GVariant* Call(const char* path, const char* interface, const char* method, GVariant* args,
+                 const char* reply_type = nullptr) {
+    GError* error = nullptr;
+    GVariant* reply =
+        g_dbus_connection_call_sync(client_, service_.c_str(), path, interface, method, args,
+                                    reply_type ? G_VARIANT_TYPE(reply_type) : nullptr,
+                                    G_DBUS_CALL_FLAGS_NONE, 20000, nullptr, &error);
+    if (reply == nullptr) {
+      ADD_FAILURE() << method << ": " << error->message;
+      g_error_free(error);
+    }
+    return reply;
+  }
+  GVariant* Property(const char* name) {
+    GVariant* reply = Call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", name), "(v)");
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    g_variant_unref(reply);
+    return value;
+  }
+  void ItemCall(const char* method) {
+    g_variant_unref(Call("/StatusNotifierItem", "org.kde.StatusNotifierItem", method,
+                         g_variant_new("(ii)", 10, 10)));
+  }
+  GVariant* MenuCall(const char* method, GVariant* args, const char* reply_type) {
+    return Call("/MenuBar", "com.canonical.dbusmenu", method, args, reply_type);
+  }
+  bool SignalSeen(const std::string& line, std::size_t from = 0) {
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const auto items = signal_log_.Items();
+      for (std::size_t i = from; i < items.size(); ++i)
+        if (items[i] == line) return true;
+      signal_log_.WaitFor(items.size() + 1);
+    }
+    return false;
+  }
+
+  LoopThread item_loop_;
+  std::unique_ptr<StatusNotifierItem> item_;
+  std::string service_;
+  GDBusConnection* client_ = nullptr;
+  guint signals_ = 0;
+  std::thread pump_;
+  std::atomic<bool> stop_{false};
+  Log<std::string> signal_log_;
+  Log<UINT> mouse_;
+  Log<UINT_PTR> commands_;
+  Log<bool> wanted_;
+  Log<bool> hosted_;
+  Log<Registration> registrations_;
+};
+
+TEST_F(SniBusTest, RegistersOnlyOnceItsNameAndObjectsAreInPlace) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+  const Registration seen = registrations_.Items()[0];
+  EXPECT_EQ(seen.service, service_);
+  EXPECT_EQ(seen.service.rfind("org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-", 0),
+            0u);
+  EXPECT_TRUE(seen.name_owned);
+  EXPECT_EQ(seen.category, "ApplicationStatus");
+  EXPECT_FALSE(seen.item_is_menu);
+  ASSERT_TRUE(hosted_.WaitFor(1));
+  EXPECT_TRUE(hosted_.Items().back());
+}
+
+TEST_F(SniBusTest, PropertiesCarryTheIconTipAndMenu) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+
+  GVariant* pixmaps = Property("IconPixmap");
+  ASSERT_EQ(g_variant_n_children(pixmaps), 3u);
+  const int sizes[] = {16, 22, 32};
+  for (gsize i = 0; i < 3; ++i) {
+    gint32 w = 0, h = 0;
+    GVariant* data = nullptr;
+    g_variant_get_child(pixmaps, i, "(ii@ay)", &w, &h, &data);
+    EXPECT_EQ(w, sizes[i]);
+    EXPECT_EQ(h, sizes[i]);
+    gsize n = 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(g_variant_get_fixed_array(data, &n, 1));
+    ASSERT_EQ(n, static_cast<gsize>(w * h * 4));
+    // Top-left transparent; the bottom-right pixel opaque 0x12 0x34 0x56 in A R G B order.
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ((std::vector<std::uint8_t>(bytes + n - 4, bytes + n)),
+              (std::vector<std::uint8_t>{0xFF, 0x12, 0x34, 0x56}));
+    g_variant_unref(data);
+  }
+  g_variant_unref(pixmaps);
+
+  GVariant* tip = Property("ToolTip");
+  const char* title = nullptr;
+  g_variant_get(tip, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, nullptr);
+  EXPECT_STREQ(title, "Wydruk dla D'95 &lt;&amp;&gt;");
+  g_variant_unref(tip);
+
+  GVariant* menu = Property("Menu");
+  EXPECT_STREQ(g_variant_get_string(menu, nullptr), "/MenuBar");
+  g_variant_unref(menu);
+  GVariant* status = Property("Status");
+  EXPECT_STREQ(g_variant_get_string(status, nullptr), "Active");
+  g_variant_unref(status);
+
+  // Each change is announced.
+  const std::size_t before = signal_log_.Size();
+  item_loop_.Run([this] {
+    item_->SetTip("Wydruk dla D'95 Drukowanie :5%");
+    item_->SetIcon(Picture(0xFF00FF00));
+  });
+  EXPECT_TRUE(SignalSeen("NewToolTip", before));
+  EXPECT_TRUE(SignalSeen("NewIcon", before));
+  pixmaps = Property("IconPixmap");
+  GVariant* data = nullptr;
+  g_variant_get_child(pixmaps, 0, "(ii@ay)", nullptr, nullptr, &data);
+  gsize n = 0;
+  const auto* bytes = static_cast<const std::uint8_t*>(g_variant_get_fixed_array(data, &n, 1));
+  EXPECT_EQ((std::vector<std::uint8_t>(bytes + 4, bytes + 8)),
+            (std::vector<std::uint8_t>{0xFF, 0x00, 0xFF, 0x00}));
+  g_variant_unref(data);
+  g_variant_unref(pixmaps);
+}
+
+TEST_F(SniBusTest, HostCallsBecomeTheMouseMessagesOfWindows) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+  ItemCall("Activate");
+  ItemCall("Activate");
+  ItemCall("ContextMenu");
+  ItemCall("SecondaryActivate");
+  ItemCall("Activate");
+  ASSERT_TRUE(mouse_.WaitFor(10));
+  EXPECT_EQ(mouse_.Items(),
+            (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP,
+                               WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP,
+                               WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
+TEST_F(SniBusTest, MenuFollowsTheProgramsPopupAndGivesItsCommands) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+
+  // Asked before the program's menu is known: the owner hears it is wanted.
+  GVariant* about = MenuCall("AboutToShow", g_variant_new("(i)", 0), "(b)");
+  gboolean need = FALSE;
+  g_variant_get(about, "(b)", &need);
+  EXPECT_TRUE(need);
+  g_variant_unref(about);
+  EXPECT_TRUE(wanted_.WaitFor(1));
+
+  std::vector<TrayMenuEntry> entries = {{1, "_Anuluj wydruk", false, false},
+                                        {2, "K_onfiguracja", true, false},
+                                        {3, "", true, true},
+                                        {4, "_Koniec", true, false}};
+  const std::size_t before = signal_log_.Size();
+  item_loop_.Run([&] { item_->SetMenu(entries); });
+  EXPECT_TRUE(SignalSeen("LayoutUpdated 2", before));
+
+  GVariant* layout =
+      MenuCall("GetLayout", g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)),
+               "(u(ia{sv}av))");
+  guint32 revision = 0;
+  GVariant* root = nullptr;
+  g_variant_get(layout, "(u@(ia{sv}av))", &revision, &root);
+  EXPECT_EQ(revision, 2u);
+  GVariant* children = g_variant_get_child_value(root, 2);
+  ASSERT_EQ(g_variant_n_children(children), 4u);
+  std::vector<std::string> seen;
+  for (gsize i = 0; i < 4; ++i) {
+    GVariant* boxed = g_variant_get_child_value(children, i);
+    GVariant* child = g_variant_get_variant(boxed);
+    gint32 id = 0;
+    GVariant* props = nullptr;
+    g_variant_get(child, "(i@a{sv}av)", &id, &props, nullptr);
+    const char* label = "";
+    const char* type = "";
+    gboolean enabled = TRUE;
+    g_variant_lookup(props, "label", "&s", &label);
+    g_variant_lookup(props, "type", "&s", &type);
+    g_variant_lookup(props, "enabled", "b", &enabled);
+    seen.push_back(std::to_string(id) + ":" + label + type + (enabled ? "" : " (off)"));
+    g_variant_unref(props);
+    g_variant_unref(child);
+    g_variant_unref(boxed);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"1:_Anuluj wydruk (off)", "2:K_onfiguracja",
+                                            "3:separator", "4:_Koniec"}));
+  g_variant_unref(children);
+  g_variant_unref(root);
+  g_variant_unref(layout);
+
+  // A click on the disabled entry gives nothing; one on "Koniec" its command.
+  g_variant_unref(MenuCall(
+      "Event", g_variant_new("(isvu)", 1, "clicked", g_variant_new_int32(0), 0u), nullptr));
+  g_variant_unref(MenuCall(
+      "Event", g_variant_new("(isvu)", 4, "clicked", g_variant_new_int32(0), 0u), nullptr));
+  ASSERT_TRUE(commands_.WaitFor(1));
+  EXPECT_EQ(commands_.Items(), (std::vector<UINT_PTR>{4}));
+
+  // Enabling "Anuluj wydruk" while a job prints is announced as a property change and a
+  // new revision, and its click then gives the command.
+  entries[0].enabled = true;
+  const std::size_t mark = signal_log_.Size();
+  item_loop_.Run([&] { item_->SetMenu(entries); });
+  EXPECT_TRUE(SignalSeen("ItemsPropertiesUpdated", mark));
+  EXPECT_TRUE(SignalSeen("LayoutUpdated 3", mark));
+  GVariant* enabled = MenuCall("GetProperty", g_variant_new("(is)", 1, "enabled"), "(v)");
+  GVariant* value = nullptr;
+  g_variant_get(enabled, "(v)", &value);
+  EXPECT_TRUE(g_variant_get_boolean(value));
+  g_variant_unref(value);
+  g_variant_unref(enabled);
+  GVariant* errors = MenuCall(
+      "EventGroup",
+      g_variant_new_parsed("([(1, 'clicked', <0>, uint32 0), (9, 'clicked', <0>, uint32 0)],)"),
+      "(ai)");
+  GVariant* ids = g_variant_get_child_value(errors, 0);
+  ASSERT_EQ(g_variant_n_children(ids), 1u);
+  gint32 bad = 0;
+  g_variant_get_child(ids, 0, "i", &bad);
+  EXPECT_EQ(bad, 9);
+  g_variant_unref(ids);
+  g_variant_unref(errors);
+  ASSERT_TRUE(commands_.WaitFor(2));
+  EXPECT_EQ(commands_.Items().back(), 1u);
+}
+
+TEST_F(SniBusTest, AWatcherThatRestartsGetsTheItemAgain) {
+  auto watcher = std::make_unique<Watcher>(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+  ASSERT_TRUE(hosted_.WaitFor(1));
+  watcher.reset();
+  ASSERT_TRUE(hosted_.WaitFor(2));
+  EXPECT_FALSE(hosted_.Items()[1]);
+  watcher = std::make_unique<Watcher>(registrations_);
+  ASSERT_TRUE(registrations_.WaitFor(2));
+  EXPECT_EQ(registrations_.Items()[1].service, service_);
+  EXPECT_TRUE(registrations_.Items()[1].name_owned);
+  ASSERT_TRUE(hosted_.WaitFor(3));
+  EXPECT_TRUE(hosted_.Items()[2]);
+}
+
+TEST(TrayPresenceTest, WithNoWatcherAndNoDisplayTheIconIsUnreachableOnceThenMovesToAWatcher) {
+  LoopThread loop;
+  Log<bool> unreachable;
+  Log<int> places;
+  std::unique_ptr<TrayPresence> tray;
+  loop.Run([&] {
+    tray = std::make_unique<TrayPresence>(
+        "wydrukid95", "Wydruki z D'95",
+        TrayPresence::Callbacks{nullptr, nullptr, nullptr, [&] { unreachable.Add(true); },
+                                [&](TrayPresence::Place p) { places.Add(static_cast<int>(p)); }});
+    tray->Show(Picture(0xFF808080), "Wydruk dla D'95");
+  });
+  ASSERT_TRUE(unreachable.WaitFor(1));
+  ASSERT_TRUE(places.WaitFor(1));
+  EXPECT_EQ(places.Items()[0], static_cast<int>(TrayPresence::Place::kNowhere));
+  Log<Registration> registrations;
+  {
+    Watcher watcher(registrations);
+    ASSERT_TRUE(registrations.WaitFor(1));
+    ASSERT_TRUE(places.WaitFor(2));
+    EXPECT_EQ(places.Items()[1], static_cast<int>(TrayPresence::Place::kStatusNotifier));
+  }
+  ASSERT_TRUE(places.WaitFor(3));
+  EXPECT_EQ(places.Items()[2], static_cast<int>(TrayPresence::Place::kNowhere));
+  // Told once only, however often the icon loses its place.
+  EXPECT_EQ(unreachable.Size(), 1u);
+  loop.Run([&] { tray.reset(); });
+}
+
+}  // namespace
+}  // namespace wydruki::platform
