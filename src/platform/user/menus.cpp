@@ -4,6 +4,7 @@
 #include "platform/api/kernel.h"
 #include "user/display.h"
 #include "user/display_driver.h"
+#include "user/menu_watch.h"
 #include "user/user_state.h"
 
 using wydruki::platform::Menu;
@@ -14,6 +15,15 @@ using wydruki::platform::UserState;
 namespace {
 
 UserState& State() { return UserState::Instance(); }
+
+wydruki::platform::MenuWatch& Watch() {
+  static wydruki::platform::MenuWatch watch;
+  return watch;
+}
+
+void Changed(HMENU menu) {
+  if (Watch().changed) Watch().changed(menu);
+}
 
 Menu* ValidMenu(HMENU hMenu) {
   const auto it = State().menus.find(hMenu);
@@ -42,6 +52,12 @@ MenuItem* ItemOf(Menu& menu, UINT item, UINT flags, std::size_t* index = nullptr
 
 }  // namespace
 
+namespace wydruki::platform {
+
+void SetMenuWatch(MenuWatch watch) { Watch() = std::move(watch); }
+
+}  // namespace wydruki::platform
+
 HMENU WINAPI CreatePopupMenu() {
   UserLock lock(State().Lock());
   return State().NewMenu();
@@ -53,6 +69,7 @@ BOOL WINAPI DestroyMenu(HMENU hMenu) {
   UserLock lock(State().Lock());
   if (ValidMenu(hMenu) == nullptr) return FALSE;
   State().menus.erase(hMenu);
+  Changed(hMenu);
   return TRUE;
 }
 
@@ -71,6 +88,7 @@ BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lp
     item.text = lpNewItem;
   }
   menu->items.push_back(item);
+  Changed(hMenu);
   return TRUE;
 }
 
@@ -84,6 +102,7 @@ BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
     return FALSE;
   }
   menu->items.erase(menu->items.begin() + static_cast<std::ptrdiff_t>(index));
+  Changed(hMenu);
   return TRUE;
 }
 
@@ -96,6 +115,7 @@ BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable) {
   const UINT previous = item->flags & (MF_GRAYED | MF_DISABLED);
   item->flags = (item->flags & ~static_cast<UINT>(MF_GRAYED | MF_DISABLED)) |
                 (uEnable & (MF_GRAYED | MF_DISABLED));
+  if (previous != (item->flags & (MF_GRAYED | MF_DISABLED))) Changed(hMenu);
   return static_cast<BOOL>(previous);
 }
 
@@ -133,6 +153,7 @@ HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
 }
 
 BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, const RECT*) {
+  if (Watch().popup && Watch().popup(hMenu, hWnd)) return (uFlags & TPM_RETURNCMD) != 0 ? 0 : TRUE;
   std::string shown = "MENU ";
   Menu copy;
   {

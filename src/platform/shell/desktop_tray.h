@@ -1,0 +1,71 @@
+// The notification-area icons of Shell_NotifyIconA on a Linux desktop: what a display driver
+// that shows windows through GTK hands its tray calls to. It runs on the driver's thread and
+// its thread-default GLib main context, and reports everything the desktop does as posted
+// messages, as Windows' shell does.
+//
+// Clicks become the icon's callback message (wParam the icon's number, lParam the mouse
+// message). A host that shows the icon's menu itself needs a copy of it, and Windows has no
+// call that names a tray icon's menu: the menu is the one the program shows when its icon is
+// right-clicked. So when the icon is added (and whenever a host asks while no menu is known)
+// a right click is posted to the icon, and the popup the program then opens with
+// TrackPopupMenu is taken, not shown: that menu, its owner window and its later changes
+// (EnableMenuItem) are exported. A chosen entry is posted to the owner as the WM_COMMAND the
+// popup would have produced.
+//
+// With no notification area at all the program would be unreachable once its start-up hides
+// its window; then the icon's own double click is posted once, after that first hide (which
+// in the program shows its configuration window again), and a line on stderr says why.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/api/types.h"
+#include "user/display_driver.h"
+
+namespace wydruki::platform {
+
+class TrayPresence;
+
+class DesktopTray {
+ public:
+  DesktopTray();
+  ~DesktopTray();
+  DesktopTray(const DesktopTray&) = delete;
+  DesktopTray& operator=(const DesktopTray&) = delete;
+
+  bool Add(const TrayIconState& icon);
+  bool Modify(const TrayIconState& icon);
+  void Delete(const TrayIconState& icon);
+  // The driver tells of every top-level window shown or hidden.
+  void WindowShown(HWND window, bool visible);
+  // A token a host gave for raising a window, or empty.
+  std::string TakeActivationToken();
+
+  // For tests: where the icon is, as TrayPresence names it.
+  int Place(HWND window, UINT id) const;
+
+ private:
+  struct Entry;
+  using Key = std::pair<HWND, UINT>;
+
+  void Update(Entry& entry, const TrayIconState& icon);
+  void RequestMenu(const Key& key);
+  bool Popup(HMENU menu, HWND owner);
+  void MenuChanged(HMENU menu);
+  void Unreachable(const Key& key);
+  void ShowInstead();
+
+  std::map<Key, std::unique_ptr<Entry>> icons_;
+  HMENU menu_ = nullptr;
+  HWND menu_owner_ = nullptr;
+  bool capture_ = false;
+  bool startup_hide_seen_ = false;
+  bool show_pending_ = false;
+  bool told_ = false;
+  Key unreachable_{};
+};
+
+}  // namespace wydruki::platform
