@@ -14,6 +14,8 @@ packages=(
   # the desktop test: a display, a window manager, a tray, the accessibility bus and its client
   xvfb openbox tint2 dbus dbus-x11 at-spi2-core python3-gi gir1.2-atspi-2.0 xdotool
   imagemagick x11-utils
+  # the notification-area tests: an SNI host
+  xfce4-panel
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   packages+=(mingw-w64 wine64)
