@@ -1,7 +1,9 @@
 #include "shell/desktop_tray.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "common/debug_channel.h"
 #include "platform/api/user.h"
 #include "shell/icon_pixmap.h"
 #include "shell/tray_presence.h"
@@ -44,6 +46,8 @@ bool DesktopTray::Add(const TrayIconState& icon) {
   auto entry = std::make_unique<Entry>();
   entry->state = icon;
   const auto post = [key, callback = icon.callback](UINT message) {
+    DebugLine(DebugArea::kDisplay, "tray icon " + std::to_string(key.second) + ": mouse message " +
+                                       std::to_string(message));
     PostMessageA(key.first, callback, key.second, static_cast<LPARAM>(message));
   };
   entry->presence = std::make_unique<TrayPresence>(
@@ -150,6 +154,13 @@ void DesktopTray::ShowInstead() {
   const UINT callback = it->second->state.callback;
   for (const UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
     PostMessageA(unreachable_.first, callback, unreachable_.second, message);
+}
+
+std::uint32_t DesktopTray::LastClickTime() const {
+  std::uint32_t latest = 0;
+  for (const auto& [key, entry] : icons_)
+    latest = std::max(latest, entry->presence->LastClickTime());
+  return latest;
 }
 
 std::string DesktopTray::TakeActivationToken() {

@@ -17,6 +17,7 @@
 // in the program shows its configuration window again), and a line on stderr says why.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,6 +42,9 @@ class DesktopTray {
   void Delete(const TrayIconState& icon);
   // The driver tells of every top-level window shown or hidden.
   void WindowShown(HWND window, bool visible);
+  // The X server time of the last click on an icon docked in an XEmbed tray, 0 when unknown:
+  // a popup opened for that click must carry it.
+  std::uint32_t LastClickTime() const;
   // A token a host gave for raising a window, or empty.
   std::string TakeActivationToken();
 

@@ -82,6 +82,8 @@ std::string TrayPresence::TakeActivationToken() {
   return item_ ? item_->TakeActivationToken() : std::string();
 }
 
+std::uint32_t TrayPresence::LastClickTime() const { return xembed_ ? xembed_->LastClickTime() : 0; }
+
 unsigned long TrayPresence::XembedWindow() const { return xembed_ ? xembed_->DockedWindow() : 0; }
 
 std::string TrayPresence::BusName() const { return item_ ? item_->BusName() : std::string(); }

@@ -51,6 +51,9 @@ class TrayPresence {
 
   Place Where() const { return place_; }
   std::string TakeActivationToken();
+  // The X server time of the last click on an XEmbed icon (0: none, or the icon is an item,
+  // whose hosts give no time).
+  std::uint32_t LastClickTime() const;
   // For tests: the XEmbed icon's window (0 when none is docked) and the item's bus name.
   unsigned long XembedWindow() const;
   std::string BusName() const;

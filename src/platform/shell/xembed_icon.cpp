@@ -77,6 +77,7 @@ gboolean XembedIcon::Pressed(GtkStatusIcon*, GdkEventButton* event, gpointer dat
   auto* self = static_cast<XembedIcon*>(data);
   const auto button = ButtonOf(event->button);
   if (!button || event->type != GDK_BUTTON_PRESS) return TRUE;
+  self->last_time_ = event->time;
   const UINT message = self->clicks_.Press(*button, event->time);
   if (self->mouse_) self->mouse_(message);
   return TRUE;
@@ -85,6 +86,7 @@ gboolean XembedIcon::Pressed(GtkStatusIcon*, GdkEventButton* event, gpointer dat
 gboolean XembedIcon::Released(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
   auto* self = static_cast<XembedIcon*>(data);
   const auto button = ButtonOf(event->button);
+  self->last_time_ = event->time;
   if (button && self->mouse_) self->mouse_(MouseSequence::Release(*button));
   return TRUE;
 }

@@ -9,6 +9,7 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -34,6 +35,9 @@ class XembedIcon {
   // The X window the tray embeds, 0 when not docked.
   unsigned long DockedWindow() const;
 
+  // The X server time of the last button press or release on the icon, 0 before any.
+  std::uint32_t LastClickTime() const { return last_time_; }
+
   // Whether any client owns the screen's system tray selection now.
   static bool TrayPresent();
 
@@ -47,6 +51,7 @@ class XembedIcon {
   std::function<void(bool)> docked_;
   MouseSequence clicks_;
   std::string tip_;
+  std::uint32_t last_time_ = 0;
 };
 
 }  // namespace wydruki::platform

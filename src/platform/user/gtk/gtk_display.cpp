@@ -23,6 +23,7 @@
 #include "common/ascii_case.h"
 #include "common/debug_channel.h"
 #include "gdi/window_canvas.h"
+#include "shell/desktop_tray.h"
 #include "user/display_driver.h"
 #include "user/gtk/gtk_text.h"
 #include "user/user_state.h"
@@ -133,15 +134,6 @@ void PostCommand(HWND control, WORD code) {
 }
 
 HWND HandleOf(gpointer data) { return static_cast<HWND>(data); }
-
-// The server time of the last click on the tray icon. The menu it opens is shown later, from
-// the program's loop (perhaps between two printed pages), when the button's release may
-// already be waiting: GTK measures that release against the menu's opening time, so the menu
-// must open with the click's own time or the release closes it at once.
-guint32& LastInputTime() {
-  static guint32 time = GDK_CURRENT_TIME;
-  return time;
-}
 
 // The picture of an icon (a new reference), or nothing. Pictures are kept by image: the tray
 // icon's animation shows the same few images again and again while a job prints.
@@ -258,13 +250,14 @@ class GtkDisplay final : public DisplayDriver {
   void WindowShown(HWND handle, bool visible) override {
     Native* native = Find(handle);
     if (native == nullptr) return;
+    if (native->kind == Kind::kTopLevel) tray_.WindowShown(handle, visible);
     if (!visible) {
       gtk_widget_hide(native->widget);
       return;
     }
     if (native->kind == Kind::kTopLevel) {
       Place(handle);
-      gtk_window_present(GTK_WINDOW(native->widget));
+      Present(native->widget);
     } else {
       gtk_widget_show(native->widget);
     }
@@ -289,7 +282,7 @@ class GtkDisplay final : public DisplayDriver {
     Native* native = Find(handle);
     if (native != nullptr && native->kind == Kind::kTopLevel &&
         gtk_widget_get_visible(native->widget))
-      gtk_window_present(GTK_WINDOW(native->widget));
+      Present(native->widget);
   }
 
   void WindowFocused(HWND handle) override {
@@ -343,52 +336,14 @@ class GtkDisplay final : public DisplayDriver {
                                                 int default_answer) override;
   std::unique_ptr<PendingAnswer> ShowPopupMenu(const Menu& menu, HWND owner, POINT at) override;
 
-  // The notification area through the XEmbed system tray that GTK itself speaks. The icon is
-  // there whether or not a tray host runs; with none, nobody sees it, as on Windows without
-  // a taskbar.
-  bool TrayAdd(const TrayIconState& icon) override {
-    if (!OnGtkThread()) return false;
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    GtkStatusIcon* status = gtk_status_icon_new();
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    auto* target = new TrayTarget{icon.window, icon.id, icon.callback, nullptr, {}};
-    g_object_set_data_full(G_OBJECT(status), "wydruki-tray", target,
-                           [](gpointer p) { delete static_cast<TrayTarget*>(p); });
-    g_signal_connect(status, "button-press-event", G_CALLBACK(&OnTrayButton), target);
-    g_signal_connect(status, "button-release-event", G_CALLBACK(&OnTrayButton), target);
-    trays_[{icon.window, icon.id}] = status;
-    return TrayModify(icon);
-  }
-
+  // The notification area: a StatusNotifierItem when the session has a watcher, else the
+  // XEmbed system tray (shell/desktop_tray.h).
+  bool TrayAdd(const TrayIconState& icon) override { return OnGtkThread() && tray_.Add(icon); }
   bool TrayModify(const TrayIconState& icon) override {
-    const auto it = trays_.find({icon.window, icon.id});
-    if (!OnGtkThread() || it == trays_.end()) return false;
-    auto* target =
-        static_cast<TrayTarget*>(g_object_get_data(G_OBJECT(it->second), "wydruki-tray"));
-    target->callback = icon.callback;
-    // Only what changed is handed to the tray: a printing job modifies the icon often.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    if (icon.icon != target->shown_icon) {
-      if (GdkPixbuf* pixbuf = PixbufOfIcon(icon.icon)) {
-        gtk_status_icon_set_from_pixbuf(it->second, pixbuf);
-        g_object_unref(pixbuf);
-        target->shown_icon = icon.icon;
-      }
-    }
-    if (icon.tip != target->shown_tip || !gtk_status_icon_get_visible(it->second)) {
-      gtk_status_icon_set_tooltip_text(it->second, ToUtf8(icon.tip).c_str());
-      target->shown_tip = icon.tip;
-    }
-    gtk_status_icon_set_visible(it->second, TRUE);
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    return true;
+    return OnGtkThread() && tray_.Modify(icon);
   }
-
   void TrayDelete(const TrayIconState& icon) override {
-    const auto it = trays_.find({icon.window, icon.id});
-    if (!OnGtkThread() || it == trays_.end()) return;
-    g_object_unref(it->second);
-    trays_.erase(it);
+    if (OnGtkThread()) tray_.Delete(icon);
   }
 
   SIZE ScreenSize() override {
@@ -700,28 +655,12 @@ class GtkDisplay final : public DisplayDriver {
     PostCommand(HandleOf(data), code);
   }
 
-  struct TrayTarget {
-    HWND window;
-    UINT id;
-    UINT callback;
-    HICON shown_icon = nullptr;
-    std::string shown_tip;
-  };
-
-  static gboolean OnTrayButton(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
-    const auto* target = static_cast<TrayTarget*>(data);
-    if (target->callback == 0) return FALSE;
-    const bool press = event->type == GDK_BUTTON_PRESS;
-    UINT mouse = 0;
-    if (event->button == 1) mouse = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-    if (event->button == 3) mouse = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-    if (event->type == GDK_2BUTTON_PRESS && event->button == 1) mouse = WM_LBUTTONDBLCLK;
-    if (mouse == 0) return FALSE;
-    LastInputTime() = event->time;
-    DebugLine(DebugArea::kDisplay, "tray icon " + std::to_string(target->id) + ": mouse message " +
-                                       std::to_string(mouse));
-    PostMessageA(target->window, target->callback, target->id, mouse);
-    return TRUE;
+  // A window raised because of a click in a StatusNotifierItem host carries the host's
+  // activation token, so a Wayland compositor lets it come to the front.
+  void Present(GtkWidget* widget) {
+    const std::string token = tray_.TakeActivationToken();
+    if (!token.empty()) gtk_window_set_startup_id(GTK_WINDOW(widget), token.c_str());
+    gtk_window_present(GTK_WINDOW(widget));
   }
 
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
@@ -740,7 +679,7 @@ class GtkDisplay final : public DisplayDriver {
   std::map<HWND, Native> natives_;
   bool syncing_ = false;
   GSource* signal_source_ = nullptr;
-  std::map<std::pair<HWND, UINT>, GtkStatusIcon*> trays_;
+  DesktopTray tray_;
 };
 
 // Message boxes.
@@ -892,7 +831,11 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND,
   GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
   trigger->button.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window()));
   trigger->button.send_event = TRUE;
-  trigger->button.time = LastInputTime();
+  // A menu opened by a click on the tray icon is shown later, from the program's loop (perhaps
+  // between two printed pages), when the button's release may already be waiting: GTK
+  // measures that release against the menu's opening time, so the menu opens with the
+  // click's own server time or the release closes it at once.
+  trigger->button.time = tray_.LastClickTime();
   trigger->button.x = at.x;
   trigger->button.y = at.y;
   trigger->button.x_root = at.x;
