@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the agent's tray tests (agent_tray_e2e_tests) on a desktop of their own: a private
 # session bus, Xvfb with openbox, and the configuration xfce4-panel starts from (the
-# notification area alone, on the top edge). The tests start and stop the panel themselves.
+# notification area alone, on the top edge) and tint2 (its XEmbed tray alone, top centre) start
+# from. The tests start and stop the panels themselves.
 # Usage: agent_tray_e2e.sh <agent_tray_e2e_tests> <artifacts directory>
 set -euo pipefail
 tests=$1
 artifacts=$2
-for tool in Xvfb openbox xfce4-panel dbus-run-session import; do
+for tool in Xvfb openbox xfce4-panel tint2 xdotool dbus-run-session import; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
     exit 77
@@ -44,6 +45,14 @@ cat >"$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml" <<'XML'
   </property>
 </channel>
 XML
+mkdir -p "$XDG_CONFIG_HOME/tint2"
+cat >"$XDG_CONFIG_HOME/tint2/tint2rc" <<'RC'
+panel_items = S
+panel_size = 100% 32
+panel_position = top center horizontal
+systray_padding = 4 4 4
+systray_icon_size = 24
+RC
 pids=()
 cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done

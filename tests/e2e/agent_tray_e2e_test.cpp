@@ -23,10 +23,45 @@ namespace {
 
 using test::AgentHarness;
 
+// A program the test starts and ends.
+class Child {
+ public:
+  explicit Child(std::vector<std::string> argv) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~Child() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// Runs a shell command and gives its output.
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
 // The panel, with the configuration agent_tray_e2e.sh wrote.
 class Panel {
  public:
-  Panel() { Start(); }
+  explicit Panel(bool start = true) {
+    if (start) Start();
+  }
   ~Panel() { Stop(); }
   void Start() {
     pid_ = fork();
@@ -130,12 +165,23 @@ std::vector<std::uint8_t> ExpectedFrame(int frame) {
 
 class AgentTrayTest : public ::testing::Test {
  protected:
-  void StartAgent() {
+  explicit AgentTrayTest(bool panel = true) : panel_(panel) {}
+  void StartAgentOnly() {
     // The harness names the null display; this test wants the desktop one.
     std::string ini = agent_.Dir().Read("win.ini");
     ini.replace(ini.find("driver=null"), 11, "driver=gtk");
     agent_.Dir().Write("win.ini", ini);
+    // The agent's stderr goes to a file of the test's.
+    const int saved = dup(2);
+    FILE* err = fopen(agent_.Path("stderr.txt").c_str(), "w");
+    dup2(fileno(err), 2);
     pid_ = agent_.Start();
+    dup2(saved, 2);
+    close(saved);
+    fclose(err);
+  }
+  void StartAgent() {
+    StartAgentOnly();
     service_ = "org.kde.StatusNotifierItem-" + std::to_string(pid_) + "-1";
     ASSERT_TRUE(AgentHarness::WaitUntil([&] {
       return RegisteredItems().find(service_) != std::string::npos;
@@ -228,6 +274,80 @@ TEST_F(AgentTrayTest, APanelRestartRegistersTheItemAgain) {
     return RegisteredItems().find(service_) != std::string::npos;
   })) << "listed after the restart: "
       << RegisteredItems();
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid_, std::chrono::seconds(20)), std::optional<int>(0));
+}
+
+class AgentXembedTrayTest : public AgentTrayTest {
+ protected:
+  AgentXembedTrayTest() : AgentTrayTest(false) {}
+};
+
+TEST_F(AgentXembedTrayTest, WithNoNotificationAreaTheWindowComesBackAndStderrSaysWhyOnce) {
+  StartAgentOnly();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  // The start-up hides the window; with no icon to bring it back it is shown again.
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] { return Shows() >= 2; }))
+      << "the configuration window stayed hidden with no notification area";
+  const std::string err = agent_.Dir().Read("stderr.txt");
+  const std::string line = "has no notification area";
+  ASSERT_NE(err.find(line), std::string::npos) << err;
+  EXPECT_EQ(err.find(line, err.find(line) + 1), std::string::npos) << "said more than once";
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid_, std::chrono::seconds(20)), std::optional<int>(0));
+}
+
+TEST_F(AgentXembedTrayTest, ATrayStartedLaterGetsTheIconItsPopupAndDoubleClick) {
+  StartAgentOnly();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  Child tint2({"tint2"});
+  // tint2's window gets a child when the icon docks.
+  std::string tree;
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    const std::string panel = Output("xdotool search --class tint2 | head -1");
+    if (panel.empty()) return false;
+    tree = Output("xwininfo -children -id " + panel);
+    return tree.find("child:") != std::string::npos;
+  })) << "no icon docked in tint2: "
+      << tree;
+  // The docked icon's window carries the icon's title.
+  std::string icon;
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    icon = Output("xdotool search --name \"^Wydruki z D'95$\" | head -1");
+    return !icon.empty();
+  }));
+  icon.pop_back();
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "0x%lx", std::stoul(icon));
+  const std::string panel = Output("xdotool search --class tint2 | head -1");
+  EXPECT_NE(Output("xwininfo -tree -id " + panel).find(hex), std::string::npos)
+      << "the icon's window " << hex << " is not inside tint2's window";
+  const std::string at = "xdotool mousemove --window " + icon + " 8 8 ";
+  const int menus = agent_.Count(agent_.Screen(), "MENU ");
+  EXPECT_EQ(std::system((at + "click 3").c_str()), 0);
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] {
+    return agent_.Count(agent_.Screen(), "MENU &Anuluj wydruk|K&onfiguracja|-|&Koniec") > menus;
+  })) << "a right click on the docked icon did not open the popup";
+  if (const char* shots = std::getenv("WYDRUKI_ARTIFACTS")) {
+    const std::string command =
+        std::string("import -window root ") + shots + "/agent_tint2_menu.png";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+  EXPECT_EQ(std::system("xdotool key Escape"), 0);
+  // With no tray at start the window came back; its "OK" button (client 180,232, 75 × 25)
+  // puts it away so that the double click has something to show.
+  const int hides = agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95");
+  const std::string window = Output("xdotool search --name '^Wydruki dla D95$' | head -1");
+  EXPECT_EQ(std::system(("xdotool mousemove --window " + window.substr(0, window.size() - 1) +
+                         " 217 244 click 1")
+                            .c_str()),
+            0);
+  ASSERT_TRUE(AgentHarness::WaitUntil(
+      [&] { return agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95") > hides; }));
+  const int before = Shows();
+  EXPECT_EQ(std::system((at + "click --repeat 2 --delay 80 1").c_str()), 0);
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] { return Shows() > before; }))
+      << "a double click on the docked icon did not show the configuration window";
   agent_.Stop();
   EXPECT_EQ(agent_.WaitForExit(pid_, std::chrono::seconds(20)), std::optional<int>(0));
 }
