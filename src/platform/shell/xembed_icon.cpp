@@ -38,7 +38,6 @@ XembedIcon::XembedIcon(const std::string& title, std::function<void(UINT)> mouse
       docked_(std::move(docked)),
       clicks_(DoubleClickTime()) {
   gtk_status_icon_set_title(icon_, title.c_str());
-  gtk_status_icon_set_name(icon_, title.c_str());
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(&XembedIcon::Pressed), this);
   g_signal_connect(icon_, "button-release-event", G_CALLBACK(&XembedIcon::Released), this);
   g_signal_connect(icon_, "notify::embedded", G_CALLBACK(&XembedIcon::EmbeddedChanged), this);
