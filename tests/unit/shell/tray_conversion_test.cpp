@@ -105,7 +105,7 @@ TEST(IconPixmapTest, DamagedImagesAreRefusedNotRead) {
   auto bits = Image24([](int, int) { return Bgr{1, 2, 3}; }, [](int, int) { return false; });
   EXPECT_TRUE(DecodeIconImage(bits));
   auto cut = bits;
-  cut.resize(cut.size() - 1);  // the mask's last byte is missing
+  cut.pop_back();  // the mask's last byte is missing
   EXPECT_FALSE(DecodeIconImage(cut));
   auto huge = bits;
   huge[5] = 0x10;  // width 4112
