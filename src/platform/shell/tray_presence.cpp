@@ -37,6 +37,10 @@ TrayPresence::~TrayPresence() {
 }
 
 void TrayPresence::Show(const IconPicture& picture, const std::string& tip) {
+  // A job rewrites the tip far more often than the picture changes; hosts re-read the whole
+  // picture on every NewIcon, so an unchanged one is not announced again.
+  const bool same_picture = shown_ && picture.width == picture_.width &&
+                            picture.height == picture_.height && picture.argb == picture_.argb;
   picture_ = picture;
   tip_ = tip;
   if (!shown_) {
@@ -53,11 +57,11 @@ void TrayPresence::Show(const IconPicture& picture, const std::string& tip) {
     }
   }
   if (item_) {
-    item_->SetIcon(picture_);
+    if (!same_picture) item_->SetIcon(picture_);
     item_->SetTip(tip_);
   }
   if (xembed_) {
-    xembed_->SetIcon(picture_);
+    if (!same_picture) xembed_->SetIcon(picture_);
     xembed_->SetTip(tip_);
   }
 }

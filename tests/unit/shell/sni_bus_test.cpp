@@ -328,6 +328,28 @@ TEST_F(SniBusTest, AWatcherThatRestartsGetsTheItemAgain) {
   EXPECT_TRUE(hosted_.Items()[2]);
 }
 
+TEST_F(SniBusTest, ATipChangeAloneDoesNotMakeHostsFetchThePictureAgain) {
+  Watcher watcher(registrations_);
+  std::unique_ptr<TrayPresence> tray;
+  item_loop_.Run([&] {
+    tray =
+        std::make_unique<TrayPresence>("wydrukid95", "Wydruki z D'95", TrayPresence::Callbacks{});
+    tray->Show(Picture(0xFF123456), "Wydruk dla D'95 Drukowanie :1%");
+  });
+  ASSERT_TRUE(registrations_.WaitFor(1));
+  std::size_t mark = signal_log_.Size();
+  item_loop_.Run([&] { tray->Show(Picture(0xFF123456), "Wydruk dla D'95 Drukowanie :2%"); });
+  ASSERT_TRUE(SignalSeen("NewToolTip", mark));
+  // Signals of one connection arrive in order, and a picture is announced before the tip.
+  auto seen = signal_log_.Items();
+  for (std::size_t i = mark; i < seen.size() && seen[i] != "NewToolTip"; ++i)
+    EXPECT_NE(seen[i], "NewIcon") << "an unchanged picture was announced";
+  mark = signal_log_.Size();
+  item_loop_.Run([&] { tray->Show(Picture(0xFF654321), "Wydruk dla D'95 Drukowanie :3%"); });
+  EXPECT_TRUE(SignalSeen("NewIcon", mark));
+  item_loop_.Run([&] { tray.reset(); });
+}
+
 TEST(TrayPresenceTest, WithNoWatcherAndNoDisplayTheIconIsUnreachableOnceThenMovesToAWatcher) {
   LoopThread loop;
   Log<bool> unreachable;
