@@ -272,6 +272,14 @@ def main():
         assert text in labels, f"'{text}' missing from the configuration window: {labels}"
     find(config, Atspi.Role.CHECK_BOX, "Fonty Standardowe")
 
+    # The window has no system menu: the window manager's close (Alt+F4) neither hides it nor
+    # ends the agent. A job printed afterwards shows the close request has been handled.
+    x("xdotool", "windowactivate", "--sync", main_window, "key", "alt+F4")
+    print_job(work, trace, "after-close.txt")
+    assert agent.poll() is None, "closing the configuration window from its frame ended the agent"
+    assert seen(b"HIDE " + MAIN) == 1, "the configuration window was hidden by its frame's close"
+    assert window_named("Wydruki dla D95") == main_window
+
     # The font dialog: samples drawn, a different height makes them change, OK saves.
     press(config, "Czcionka")
     wait_for(lambda: seen(b"SHOW " + FONT_DIALOG) >= 1, "the font dialog")

@@ -409,6 +409,11 @@ class GtkDisplay final : public DisplayDriver {
     gtk_window_set_resizable(window, (w.style & WS_THICKFRAME) != 0);
     if ((w.style & DS_MODALFRAME) != 0)
       gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
+    // A window without a system menu has no title-bar buttons at all, as on Windows: closing
+    // the configuration window from its frame must not end the agent.
+    gtk_window_set_deletable(window, (w.style & WS_SYSMENU) != 0);
+    g_signal_connect(window, "realize", G_CALLBACK(&OnRealizeTopLevel),
+                     GUINT_TO_POINTER(static_cast<guint>(w.style)));
     native.fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(window), native.fixed);
     gtk_widget_show(native.fixed);
@@ -587,9 +592,33 @@ class GtkDisplay final : public DisplayDriver {
   static bool Quiet() { return Self() == nullptr || Self()->syncing_; }
 
   static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
-    // The title bar's close box asks the window to close; the program decides.
-    PostMessageA(HandleOf(data), WM_CLOSE, 0, 0);
+    // The title bar's close box asks the window to close; the program decides. A window
+    // without a system menu cannot be closed from its frame.
+    const HWND handle = HandleOf(data);
+    if ((GetWindowLongA(handle, GWL_STYLE) & WS_SYSMENU) != 0) PostMessageA(handle, WM_CLOSE, 0, 0);
     return TRUE;
+  }
+
+  // Tells the window manager which title-bar buttons and functions the window's styles offer.
+  static void OnRealizeTopLevel(GtkWidget* widget, gpointer data) {
+    const auto style = static_cast<DWORD>(GPOINTER_TO_UINT(data));
+    int functions = GDK_FUNC_MOVE;
+    if ((style & WS_THICKFRAME) != 0) functions |= GDK_FUNC_RESIZE;
+    if ((style & WS_SYSMENU) != 0) {
+      functions |= GDK_FUNC_CLOSE;
+      if ((style & WS_MINIMIZEBOX) != 0) functions |= GDK_FUNC_MINIMIZE;
+      if ((style & WS_MAXIMIZEBOX) != 0) functions |= GDK_FUNC_MAXIMIZE;
+    }
+    int decorations = GDK_DECOR_BORDER | GDK_DECOR_TITLE;
+    if ((style & WS_SYSMENU) != 0) {
+      decorations |= GDK_DECOR_MENU;
+      if ((style & WS_MINIMIZEBOX) != 0) decorations |= GDK_DECOR_MINIMIZE;
+      if ((style & WS_MAXIMIZEBOX) != 0) decorations |= GDK_DECOR_MAXIMIZE;
+    }
+    if ((style & WS_THICKFRAME) != 0) decorations |= GDK_DECOR_RESIZEH;
+    GdkWindow* native = gtk_widget_get_window(widget);
+    gdk_window_set_functions(native, static_cast<GdkWMFunction>(functions));
+    gdk_window_set_decorations(native, static_cast<GdkWMDecoration>(decorations));
   }
 
   static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
