@@ -26,6 +26,20 @@ bool RunningOnNt() {
   return known && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+// The system's own words for the last failure of a document call, without the line end.
+std::string LastSystemError() {
+  const DWORD code = GetLastError();
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, text, sizeof text, nullptr);
+  std::string reason(text, length);
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+    reason.pop_back();
+  if (reason.empty()) reason = "System error, code " + std::to_string(code);
+  return reason;
+}
+
 std::unique_ptr<TPrinter>& PrinterSlot() {
   // The drawing tools' caches are set up first, so they outlive the printer's canvas.
   graphics::FontCache();
@@ -276,24 +290,42 @@ void TPrinter::StartDocument() {
   std::strncpy(name, DocumentTitle.c_str(), 31);
   info.lpszDocName = name;
   SetAbortProc(device_context_, PrintAbortCallback);
-  StartDocA(device_context_, &info);
-  StartPage(device_context_);
+  if (StartDocA(device_context_, &info) <= 0) FailDocument();
+  if (StartPage(device_context_) <= 0) FailDocument();
+}
+
+void TPrinter::FailDocument() {
+  // The reason is read before anything else can overwrite the last error.
+  const std::string reason = LastSystemError();
+  // Whatever the system still holds of the document is discarded: a failed document never
+  // reaches the printer, and the object is ready for the next one.
+  AbortDoc(device_context_);
+  printing_ = false;
+  cancelled_ = false;
+  current_page_ = 0;
+  throw EPrinter(reason);
 }
 
 void TPrinter::NextPage() {
   if (!printing_) throw EPrinter(kNotPrinting);
-  EndPage(device_context_);
-  StartPage(device_context_);
+  if (EndPage(device_context_) <= 0) FailDocument();
+  if (StartPage(device_context_) <= 0) FailDocument();
   ++current_page_;
   PrintCanvas().ReleaseSelections();
 }
 
 void TPrinter::FinishDocument() {
   if (!printing_) throw EPrinter(kNotPrinting);
-  EndPage(device_context_);
-  if (!cancelled_) EndDoc(device_context_);
+  if (cancelled_) {
+    // The document was aborted already; there is no page left to end.
+    printing_ = false;
+    cancelled_ = false;
+    current_page_ = 0;
+    return;
+  }
+  if (EndPage(device_context_) <= 0) FailDocument();
+  if (EndDoc(device_context_) <= 0) FailDocument();
   printing_ = false;
-  cancelled_ = false;
   current_page_ = 0;
 }
 

@@ -60,4 +60,20 @@ std::string TextLineReader::ReadLine() {
   return line;
 }
 
+bool TextLineReader::ReadLinePiece(std::string& piece, std::size_t limit) {
+  for (std::size_t taken = 0; taken < limit; ++taken) {
+    if (!Fill()) return true;
+    const unsigned char c = buffer_[position_];
+    if (c == kEndOfFile) return true;  // never consumed, as in ReadLine
+    ++position_;
+    if (c == kCarriageReturn) {
+      if (Fill() && buffer_[position_] == kLineFeed) ++position_;
+      return true;
+    }
+    piece.push_back(static_cast<char>(c));
+  }
+  // The piece is full; the line ends here only when nothing of it is left.
+  return !Fill() || buffer_[position_] == kEndOfFile;
+}
+
 }  // namespace wydruki::pp2

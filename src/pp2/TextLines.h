@@ -32,6 +32,10 @@ class TextLineReader {
   // The next line without its end; an empty line past the end. Throws EInOutError when the
   // file cannot be read.
   std::string ReadLine();
+  // The next line in pieces: appends at most `limit` bytes of it to `piece` and answers whether
+  // the line ended there (its end consumed, or the end of the file reached). A line of any
+  // length is thus read in bounded memory. Throws EInOutError as ReadLine does.
+  bool ReadLinePiece(std::string& piece, std::size_t limit);
   // Bytes fetched from the file so far (whole buffers, so ahead of the lines read).
   std::uint64_t BytesFetched() const { return fetched_; }
   // The file's length in bytes.
