@@ -4,6 +4,7 @@
 
 #include "Base/MessagePump.h"
 #include "Graphics/GraphicsStartUp.h"
+#include "Base/SystemError.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::printers {
@@ -24,20 +25,6 @@ bool RunningOnNt() {
   const BOOL known = GetVersionExA(&version);
 #pragma GCC diagnostic pop
   return known && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
-// The system's own words for the last failure of a document call, without the line end.
-std::string LastSystemError() {
-  const DWORD code = GetLastError();
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, text, sizeof text, nullptr);
-  std::string reason(text, length);
-  while (!reason.empty() &&
-         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-    reason.pop_back();
-  if (reason.empty()) reason = "System error, code " + std::to_string(code);
-  return reason;
 }
 
 std::unique_ptr<TPrinter>& PrinterSlot() {
@@ -296,7 +283,7 @@ void TPrinter::StartDocument() {
 
 void TPrinter::FailDocument() {
   // The reason is read before anything else can overwrite the last error.
-  const std::string reason = LastSystemError();
+  const std::string reason = SystemErrorText(GetLastError());
   // Whatever the system still holds of the document is discarded: a failed document never
   // reaches the printer, and the object is ready for the next one.
   AbortDoc(device_context_);

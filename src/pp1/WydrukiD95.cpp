@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Forms/Application.h"
+#include "Base/SystemError.h"
 #include "Printers/Printer.h"
 #include "pp1/CharMap.h"
 #include "pp1/JobJournal.h"
@@ -282,8 +283,16 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
   if (printer.IsPrinting()) return JobOutcome::NotStarted;
   if (!Exists(name)) return JobOutcome::NotStarted;
   pp2::TextLineReader file(name);
-  // A file another program still holds open for writing is tried again at the next tick.
-  if (!file.IsOpen()) return JobOutcome::NotStarted;
+  if (!file.IsOpen()) {
+    // A file another program still holds open for writing, or one that went away, is tried
+    // again at the next tick without a word. Any other refusal (no permission to read) is
+    // kept and tried again too, but the user is told, once, as for a printer error.
+    const DWORD error = file.OpenError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return JobOutcome::NotStarted;
+    throw pp2::EInOutError("Cannot open file " + name + ". " + SystemErrorText(error));
+  }
 
   printer.DocumentTitle = name;
   printer.SetPageOrientation(printers::TPrinterOrientation::poPortrait);

@@ -12,6 +12,7 @@ constexpr unsigned char kEndOfFile = 0x1A;  // Ctrl-Z
 TextLineReader::TextLineReader(const std::string& path) : path_(path) {
   file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) open_error_ = GetLastError();
 }
 
 TextLineReader::~TextLineReader() { Close(); }

@@ -27,6 +27,8 @@ class TextLineReader {
   TextLineReader& operator=(const TextLineReader&) = delete;
 
   bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+  // Why the open failed (the system's error code); ERROR_SUCCESS when it did not.
+  DWORD OpenError() const { return open_error_; }
   // No byte left, or the next byte is Ctrl-Z.
   bool AtEnd();
   // The next line without its end; an empty line past the end. Throws EInOutError when the
@@ -55,6 +57,7 @@ class TextLineReader {
   std::size_t length_ = 0;
   std::uint64_t fetched_ = 0;
   bool exhausted_ = false;
+  DWORD open_error_ = ERROR_SUCCESS;
 };
 
 }  // namespace wydruki::pp2
