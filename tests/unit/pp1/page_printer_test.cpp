@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "pp1/CharMap.h"
 #include "pp2/FontSettings.h"
+#include "pp2/TextLines.h"
 #include "test_support/temp_dir.h"
 
 namespace wydruki::pp1 {
@@ -299,6 +301,35 @@ TEST_F(PagePrinterTest, ALineDrawnInPiecesIsDrawnAsAWhole) {
   }
   EXPECT_EQ(whole[2].x, RoundEven(Real48::Store(pages_->Metrics().LeftMargin +
                                                 4 * pages_->Metrics().CellNormal.Value())));
+}
+
+// The demonstration print-outs show the agent at its best: on an A4 page every character of
+// them stands inside the text area, none runs into the right margin or off the sheet.
+TEST_F(PagePrinterTest, TheDemoPrintOutsFitTheTextArea) {
+  UsePage(4800, 6600);
+  pp2::BuildPrintLogFont("Courier New", "120", 3);
+  for (const char* demo : {"raport.txt", "faktura.txt"}) {
+    std::remove(dir_.Path("trace.txt").c_str());
+    pp2::TextLineReader file(std::string(DEMO_DIRECTORY) + "/" + demo);
+    ASSERT_TRUE(file.IsOpen()) << demo;
+    std::vector<std::vector<std::string>> pages(1);
+    while (!file.AtEnd()) {
+      const std::string line = ConvertLine(file.ReadLine());
+      pages.back().push_back(line);
+      if (line.find('\x0C') != std::string::npos && !file.AtEnd()) pages.emplace_back();
+    }
+    const auto calls = PrintPages(pages);
+    ASSERT_GT(calls.size(), 100u) << demo;
+    const auto& m = pages_->Metrics();
+    const int right_edge = m.LeftMargin + m.TextAreaWidth;
+    for (const auto& call : calls) {
+      // The cell width is the font's width field.
+      const auto first = call.font.find('|', call.font.find('|') + 1);
+      const int cell = std::stoi(call.font.substr(first + 1));
+      EXPECT_LE(call.x + cell, right_edge + 1)
+          << demo << ": character " << call.hex << " at " << call.x << " crosses the edge";
+    }
+  }
 }
 
 }  // namespace
