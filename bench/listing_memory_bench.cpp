@@ -28,7 +28,11 @@ void WriteListing(const fs::path& file, long long bytes, bool one_line) {
   std::string row;
   for (long long written = 0, line = 0; written < bytes; ++line) {
     row.clear();
-    if (line % 100 == 0) row += line % 200 == 0 ? "\x1B" "C" : "\x1B" "c";
+    if (line % 100 == 0)
+      row += line % 200 == 0 ? "\x1B"
+                               "C"
+                             : "\x1B"
+                               "c";
     for (int column = 0; column < 80; ++column)
       row += static_cast<char>('A' + (line + column) % 26);
     if (!one_line) row += "\r\n";

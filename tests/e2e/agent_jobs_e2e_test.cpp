@@ -123,17 +123,25 @@ void ExpectKeptReportedOnceThenPrinted(AgentHarness& agent, const std::string& r
   EXPECT_EQ(agent.Count(agent.Screen(), kBoxPrefix), 1);
 }
 
-// What the PDF files in `directory` say, and nothing when there are none; any other file there
-// (a temporary one left behind) is reported as such.
+bool IsPdf(const std::string& name) {
+  return name.size() > 4 && name.substr(name.size() - 4) == ".pdf";
+}
+
+// What the PDF files in `directory` say; nothing when there are none. (A hidden temporary file
+// may be there for a moment while the agent tries again; it is not where the user looks.)
 std::string PdfText(const std::string& directory) {
   std::string text;
-  for (const auto& name : Listing(directory)) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".pdf")
-      text += Run("pdftotext '" + directory + "/" + name + "' -");
-    else
-      text += "unexpected file " + name + "\n";
-  }
+  for (const auto& name : Listing(directory))
+    if (IsPdf(name)) text += Run("pdftotext '" + directory + "/" + name + "' -");
   return text;
+}
+
+// Once the job is printed, the directory holds its one PDF and nothing else: every failed
+// attempt took its temporary file away.
+void ExpectOnlyOnePdf(const std::string& directory) {
+  const auto names = Listing(directory);
+  ASSERT_EQ(names.size(), 1u) << "files left beside the print-out";
+  EXPECT_TRUE(IsPdf(names.front())) << names.front();
 }
 
 TEST(AgentOutputFailures, APdfDirectoryThatIsMissing) {
@@ -141,8 +149,9 @@ TEST(AgentOutputFailures, APdfDirectoryThatIsMissing) {
   const std::string port = agent.Path("out/wydruki");
   UsePdfFile(agent, port);
   ExpectKeptReportedOnceThenPrinted(
-      agent, "The system cannot find the path specified.",
-      [&] { fs::create_directories(port); }, [&] { return PdfText(port); });
+      agent, "The system cannot find the path specified.", [&] { fs::create_directories(port); },
+      [&] { return PdfText(port); });
+  ExpectOnlyOnePdf(port);
 }
 
 TEST(AgentOutputFailures, APdfPortThatIsARegularFile) {
@@ -156,20 +165,21 @@ TEST(AgentOutputFailures, APdfPortThatIsARegularFile) {
         fs::create_directories(port);
       },
       [&] { return fs::is_directory(port) ? PdfText(port) : ""; });
+  ExpectOnlyOnePdf(port);
 }
 
 TEST(AgentOutputFailures, APdfDirectoryThatIsReadOnly) {
   AgentHarness agent;
   const std::string port = agent.Path("wydruki");
   fs::create_directories(port);
-  fs::permissions(port, fs::perms::owner_read | fs::perms::owner_exec,
-                  fs::perm_options::replace);
+  fs::permissions(port, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
   UsePdfFile(agent, port);
   agent.WithoutFileOverrides();
   ExpectKeptReportedOnceThenPrinted(
       agent, "Access is denied.",
       [&] { fs::permissions(port, fs::perms::owner_all, fs::perm_options::replace); },
       [&] { return PdfText(port); });
+  ExpectOnlyOnePdf(port);
 }
 
 TEST(AgentOutputFailures, APdfDirectoryOnAFullFileSystem) {
@@ -182,14 +192,15 @@ TEST(AgentOutputFailures, APdfDirectoryOnAFullFileSystem) {
   ExpectKeptReportedOnceThenPrinted(
       agent, "There is not enough space on the disk.",
       [&] { ASSERT_TRUE(small.Remount("size=16m")); }, [&] { return PdfText(port); });
+  ExpectOnlyOnePdf(port);
 }
 
 TEST(AgentOutputFailures, ATraceFileInAMissingDirectory) {
   AgentHarness agent;
   const std::string port = agent.Path("traces/today/trace.txt");
-  agent.Dir().Write("win.ini", "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" +
-                                   port + "\n[display]\ndriver=null\nrecord=" +
-                                   agent.Path("screen.txt") + "\n");
+  agent.Dir().Write("win.ini",
+                    "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + port +
+                        "\n[display]\ndriver=null\nrecord=" + agent.Path("screen.txt") + "\n");
   ExpectKeptReportedOnceThenPrinted(
       agent, "The system cannot find the path specified.",
       [&] { fs::create_directories(agent.Path("traces/today")); },
@@ -235,7 +246,8 @@ TEST(AgentJobs, APrintOutThatMayNotBeReadIsReportedOnceAndPrintedWhenItMay) {
   const std::string file = agent.Dir().Write("jobs/TAJNE.TXT", "Tajne\r\n");
   fs::permissions(file, fs::perms::none, fs::perm_options::replace);
   agent.Signal(file + "\r\n");
-  const std::string box = std::string(kBoxPrefix) + "Cannot open file " + file + ". Access is denied.";
+  const std::string box =
+      std::string(kBoxPrefix) + "Cannot open file " + file + ". Access is denied.";
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.Count(agent.Screen(), box) == 1; }))
       << agent.Dir().Read("screen.txt");
   OpenWatch watch(agent.JobDirectory());
@@ -257,9 +269,9 @@ TEST(AgentJobs, ASignalReplacedWhileAJobPrintsIsPrintedNotDeletedUnseen) {
   AgentHarness agent;
   const std::string pipe = agent.Path("trace.pipe");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  agent.Dir().Write("win.ini", "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" +
-                                   pipe + "\n[display]\ndriver=null\nrecord=" +
-                                   agent.Path("screen.txt") + "\n");
+  agent.Dir().Write("win.ini",
+                    "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + pipe +
+                        "\n[display]\ndriver=null\nrecord=" + agent.Path("screen.txt") + "\n");
   const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
   std::string trace;

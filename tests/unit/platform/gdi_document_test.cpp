@@ -182,7 +182,9 @@ TEST_F(GdiDocumentTest, FontsDifferingOnlyInWeightAreRealisedAsRegularAndBoldFac
   }
   while (std::getline(fonts, line)) names.push_back(line.substr(0, line.find(' ')));
   ASSERT_EQ(names.size(), 2u) << "two faces, not one";
-  const auto is_bold = [](const std::string& name) { return name.find("Bold") != std::string::npos; };
+  const auto is_bold = [](const std::string& name) {
+    return name.find("Bold") != std::string::npos;
+  };
   EXPECT_EQ(std::count_if(names.begin(), names.end(), is_bold), 1) << names[0] << " " << names[1];
 }
 

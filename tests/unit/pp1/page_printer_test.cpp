@@ -253,8 +253,7 @@ TEST_F(PagePrinterTest, AFontAppliedWhileAJobPrintsWaitsForTheNextJob) {
   on_drain_ = [] { pp2::BuildPrintLogFont("DejaVu Sans Mono", "100", 0); };
   const auto calls = Print({"A" + Esc('C') + "B", Esc('B') + "C" + Esc('b') + "D"});
   ASSERT_EQ(calls.size(), 4u);
-  for (const auto& call : calls)
-    EXPECT_EQ(call.font.rfind("Courier New|", 0), 0u) << call.font;
+  for (const auto& call : calls) EXPECT_EQ(call.font.rfind("Courier New|", 0), 0u) << call.font;
   EXPECT_NE(calls[2].font.find("|800|"), std::string::npos) << calls[2].font;
   EXPECT_NE(calls[3].font.find("|700|"), std::string::npos) << "back to the job's own weight";
   on_drain_ = nullptr;
