@@ -54,10 +54,15 @@ class MainWindowTest : public ::testing::Test {
 
   // Posts a message that the job's own message handling delivers in the middle of its page;
   // its handler notes which commands the user could reach then.
-  void LookDuringTheNextJob() {
-    looker_ = forms::MakeMessageWindow([this](forms::MessageRecord& message) {
+  void LookDuringTheNextJob(bool cancel = false) {
+    looker_ = forms::MakeMessageWindow([this, cancel](forms::MessageRecord& message) {
       if (message.Msg != kLookDuringJob) return;
       TWydrukiD95& window = *WydrukiD95;
+      if (cancel) {
+        seen_.looked = true;
+        window.AnulujWydruk1Click(nullptr);  // "&Anuluj wydruk" chosen from the tray menu
+        return;
+      }
       seen_.looked = true;
       seen_.cancel = window.AnulujWydruk1->Enabled();
       seen_.configuration = window.K1->Enabled();
@@ -69,6 +74,8 @@ class MainWindowTest : public ::testing::Test {
     });
     PostMessageA(looker_, kLookDuringJob, 0, 0);
   }
+
+  std::string Trace() const { return dir_.Read("trace.txt"); }
 
   TempDir dir_;
   ScopedEnv ini_;
@@ -97,6 +104,27 @@ TEST_F(MainWindowTest, TheFontAndConfigurationCommandsWaitForTheEndOfAJob) {
   EXPECT_TRUE(window.K1->Enabled());
   EXPECT_TRUE(window.BitBtn2->Enabled());
   EXPECT_TRUE(window.CheckBox1->Enabled());
+}
+
+// Pages are drawn line by line as the file is read; a cancel chosen at the first line's end
+// aborts the whole document there, and nothing after it is drawn.
+TEST_F(MainWindowTest, ACancelDuringTheFirstPageAbortsTheDocument) {
+  const std::string job = dir_.Write("WYDRUK.TXT", "A\r\nB\x0C\r\nC\r\n");
+  TWydrukiD95& window = *WydrukiD95;
+  LookDuringTheNextJob(true);
+  ASSERT_EQ(window.WydrukPliku(job), JobOutcome::Cancelled);
+  ASSERT_TRUE(seen_.looked);
+  const std::string trace = Trace();
+  EXPECT_NE(trace.find(" 41\n"), std::string::npos) << trace;  // A was drawn
+  EXPECT_EQ(trace.find(" 42\n"), std::string::npos) << trace;  // B was not
+  EXPECT_EQ(trace.find(" 43\n"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("ENDDOC"), std::string::npos) << "a cancelled document is not finished";
+  EXPECT_FALSE(printers::ActivePrinter().IsPrinting());
+  EXPECT_FALSE(window.AnulujWydruk1->Enabled());
+  EXPECT_EQ(window.WinTaskbar1->Hint(), kIdleHint);
+  // The next job prints whole.
+  ASSERT_EQ(window.WydrukPliku(job), JobOutcome::Printed);
+  EXPECT_NE(Trace().find("ENDDOC"), std::string::npos);
 }
 
 }  // namespace
