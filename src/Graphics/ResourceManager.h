@@ -40,13 +40,20 @@ class TResourceManager {
   TResourceManager(const TResourceManager&) = delete;
   TResourceManager& operator=(const TResourceManager&) = delete;
 
-  // The entry for `description`, made when there is none; its count goes up by one.
-  Entry* AcquireResource(const Description& description) {
-    const std::uint16_t hash = description.Hash();
+  // The entry for `description`, made when there is none; its count goes up by one. A
+  // description read from a handle that an entry already owns is taken as a copy, without
+  // that handle: one system object never has two owners, so releasing one entry cannot
+  // delete the handle of another.
+  Entry* AcquireResource(const Description& given) {
     CriticalSection::Guard guard(&lock_);
-    Entry* entry = head_;
-    while (entry != nullptr && !(entry->hash == hash && entry->description == description))
-      entry = entry->next;
+    Description description = given;
+    std::uint16_t hash = description.Hash();
+    Entry* entry = Find(description, hash);
+    if (entry == nullptr && description.origin != nullptr && OwnedHandle(description.origin)) {
+      description.origin = nullptr;
+      hash = description.Hash();
+      entry = Find(description, hash);
+    }
     if (entry == nullptr) {
       entry = new Entry;
       entry->handle = description.origin;
@@ -148,6 +155,21 @@ class TResourceManager {
   }
 
  private:
+  Entry* Find(const Description& description, std::uint16_t hash) const {
+    Entry* entry = head_;
+    while (entry != nullptr && !(entry->hash == hash && entry->description == description))
+      entry = entry->next;
+    return entry;
+  }
+
+  // Whether an entry holds `handle` as its system object (the lock is held).
+  template <typename Handle>
+  bool OwnedHandle(Handle handle) const {
+    for (const Entry* entry = head_; entry != nullptr; entry = entry->next)
+      if (entry->handle == static_cast<HGDIOBJ>(handle)) return true;
+    return false;
+  }
+
   CriticalSection lock_;
   Entry* head_ = nullptr;
   std::size_t count_ = 0;

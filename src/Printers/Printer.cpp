@@ -4,6 +4,7 @@
 
 #include "Base/MessagePump.h"
 #include "Graphics/GraphicsStartUp.h"
+#include "Base/SystemError.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::printers {
@@ -276,24 +277,42 @@ void TPrinter::StartDocument() {
   std::strncpy(name, DocumentTitle.c_str(), 31);
   info.lpszDocName = name;
   SetAbortProc(device_context_, PrintAbortCallback);
-  StartDocA(device_context_, &info);
-  StartPage(device_context_);
+  if (StartDocA(device_context_, &info) <= 0) FailDocument();
+  if (StartPage(device_context_) <= 0) FailDocument();
+}
+
+void TPrinter::FailDocument() {
+  // The reason is read before anything else can overwrite the last error.
+  const std::string reason = SystemErrorText(GetLastError());
+  // Whatever the system still holds of the document is discarded: a failed document never
+  // reaches the printer, and the object is ready for the next one.
+  AbortDoc(device_context_);
+  printing_ = false;
+  cancelled_ = false;
+  current_page_ = 0;
+  throw EPrinter(reason);
 }
 
 void TPrinter::NextPage() {
   if (!printing_) throw EPrinter(kNotPrinting);
-  EndPage(device_context_);
-  StartPage(device_context_);
+  if (EndPage(device_context_) <= 0) FailDocument();
+  if (StartPage(device_context_) <= 0) FailDocument();
   ++current_page_;
   PrintCanvas().ReleaseSelections();
 }
 
 void TPrinter::FinishDocument() {
   if (!printing_) throw EPrinter(kNotPrinting);
-  EndPage(device_context_);
-  if (!cancelled_) EndDoc(device_context_);
+  if (cancelled_) {
+    // The document was aborted already; there is no page left to end.
+    printing_ = false;
+    cancelled_ = false;
+    current_page_ = 0;
+    return;
+  }
+  if (EndPage(device_context_) <= 0) FailDocument();
+  if (EndDoc(device_context_) <= 0) FailDocument();
   printing_ = false;
-  cancelled_ = false;
   current_page_ = 0;
 }
 

@@ -66,6 +66,8 @@ class TPrinter {
   TPrinter(const TPrinter&) = delete;
   TPrinter& operator=(const TPrinter&) = delete;
 
+  // Each raises EPrinter with the system's reason when the system refuses the document or a
+  // page; the document is then gone, and the object is ready for the next one.
   void StartDocument();
   void NextPage();
   void FinishDocument();
@@ -103,6 +105,8 @@ class TPrinter {
   void BuildPrinterList();
   void SelectDefaultPrinter();
   void ReleaseDeviceMode();
+  // A document call failed: the document is discarded and EPrinter carries the system's reason.
+  [[noreturn]] void FailDocument();
 
   std::unique_ptr<TPrinterCanvas> canvas_;
   int current_page_ = 0;

@@ -17,6 +17,8 @@ constexpr BYTE kEastEuropeCharset = 238;
 // A font whose width does not follow its size (a broken face) must not keep the size search
 // going for ever: no character printer has more than this many points to a column.
 constexpr std::int32_t kLargestFittedSize = 4000;
+// Lines that run far up (a negative line height) leave the device's coordinates here.
+constexpr std::int64_t kLowestDrawnY = -(std::int64_t{1} << 30);
 
 constexpr const char* kHeight80Sample = "8DSDSSAD ";
 constexpr const char* kHeightSample = "8ADSDSAD";
@@ -26,6 +28,18 @@ constexpr const char* kHeightSample = "8ADSDSAD";
 PagePrinter::PagePrinter(printers::TPrinter& printer, std::function<void()> drain,
                          const bool& cancel_requested)
     : printer_(printer), drain_(std::move(drain)), cancel_requested_(cancel_requested) {}
+
+void PagePrinter::MeasureSheet() {
+  // The sheet's edges in the coordinates of the printable area, whose origin is offset into
+  // the sheet. A device that gives no physical size is taken as its printable area.
+  const HDC dc = printer_.DeviceContext();
+  const int width = GetDeviceCaps(dc, PHYSICALWIDTH);
+  const int height = GetDeviceCaps(dc, PHYSICALHEIGHT);
+  const int horizontal = GetDeviceCaps(dc, HORZRES);
+  const int vertical = GetDeviceCaps(dc, VERTRES);
+  sheet_right_ = std::max(width - GetDeviceCaps(dc, PHYSICALOFFSETX), horizontal);
+  sheet_bottom_ = std::max(height - GetDeviceCaps(dc, PHYSICALOFFSETY), vertical);
+}
 
 void PagePrinter::ResetRenderingState() {
   pitch_ = PitchMode::Normal;
@@ -58,6 +72,7 @@ void PagePrinter::WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_
   font.SetFontHandle(preview_font);
   printable_width_ = printer_.PrintableWidth();
   metrics_ = ComputePageMetrics(printable_width_, printer_.PrintableHeight(), job_lines_per_page);
+  MeasureSheet();
   sizes_.Size80 = FitFontSize(80);
   sizes_.Size40 = FitFontSize(40);
   sizes_.SizeCondensed = FitFontSize(kCondensedColumns);
@@ -75,14 +90,14 @@ void PagePrinter::WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_
 }
 
 HFONT PagePrinter::CreateCellFont(std::int32_t cell_width, bool full) {
-  pp2::PrintLogFont.lfHeight = CellFontHeight(pp2::HeightPercent, cell_width, full);
-  pp2::PrintLogFont.lfWidth = cell_width;
-  return CreateFontIndirectA(&pp2::PrintLogFont);
+  job_font_.lfHeight = CellFontHeight(job_height_percent_, cell_width, full);
+  job_font_.lfWidth = cell_width;
+  return CreateFontIndirectA(&job_font_);
 }
 
 HFONT PagePrinter::CreateWeightFont(bool bold) {
-  pp2::PrintLogFont.lfWeight = bold ? kBoldWeight : pp2::ChosenWeight;
-  return CreateFontIndirectA(&pp2::PrintLogFont);
+  job_font_.lfWeight = bold ? kBoldWeight : job_weight_;
+  return CreateFontIndirectA(&job_font_);
 }
 
 void PagePrinter::SetCellFont(std::int32_t cell_width, bool full) {
@@ -91,10 +106,16 @@ void PagePrinter::SetCellFont(std::int32_t cell_width, bool full) {
 
 void PagePrinter::WydrukStart(std::int32_t job_lines_per_page) {
   auto& canvas = printer_.PrintCanvas();
-  // Every job starts at the chosen weight, even when the job before it ended in bold.
-  pp2::PrintLogFont.lfWeight = pp2::ChosenWeight;
+  // The job works on its own copy of the user's font settings: it never writes them, and a
+  // change the font dialog makes while the job prints waits for the next job. Every job
+  // starts at the chosen weight, even when the job before it ended in bold.
+  job_font_ = pp2::PrintLogFont;
+  job_height_percent_ = pp2::HeightPercent;
+  job_weight_ = pp2::ChosenWeight;
+  job_font_.lfWeight = job_weight_;
   printable_width_ = printer_.PrintableWidth();
   metrics_ = ComputePageMetrics(printable_width_, printer_.PrintableHeight(), job_lines_per_page);
+  MeasureSheet();
   const std::int32_t width = metrics_.TextAreaWidth;
   sizes_.Size80 = CellWidthFor(width, 80);
   sizes_.Size40 = CellWidthFor(width, 40);
@@ -221,37 +242,58 @@ void PagePrinter::ApplyCommand(unsigned char command, bool standard) {
   }
 }
 
+void PagePrinter::BeginPage(bool standard) {
+  standard_ = standard;
+  y_ = metrics_.TopMargin;
+  x_ = Real48(metrics_.LeftMargin);
+  escape_pending_ = false;
+  printer_.PrintCanvas().Brush().SetStyle(graphics::TBrushStyle::bsClear);
+}
+
+void PagePrinter::RenderText(std::string_view text) {
+  auto& canvas = printer_.PrintCanvas();
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c == kFormFeed) continue;  // a pending escape stays pending
+    if (escape_pending_) {
+      escape_pending_ = false;
+      ApplyCommand(c, standard_);
+      drain_();
+      continue;
+    }
+    if (c == kEscape) {
+      escape_pending_ = true;
+      continue;
+    }
+    const Real48 cell = Cell();
+    x_ = x_ + cell;
+    if (wide_on_) x_ = x_ + cell;
+    if (cancel_requested_) return;
+    // A character whose cell begins past the sheet's right or bottom edge would be clipped
+    // whole by the device: it is not drawn, so that a listing without form feeds does not
+    // gather an endless page. The commands before it have still taken effect.
+    const std::int64_t y = y_ + VerticalOffset();
+    if (y >= sheet_bottom_ || y < kLowestDrawnY || Extended(x_) >= sheet_right_) continue;
+    const std::int32_t x = RoundEven(x_);
+    if (x >= sheet_right_) continue;
+    canvas.WriteText(x, static_cast<std::int32_t>(y), std::string_view(&byte, 1));
+  }
+}
+
+void PagePrinter::EndLine() {
+  y_ += job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal;
+  x_ = static_cast<Extended>(metrics_.LeftMargin);
+  drain_();
+}
+
 void PagePrinter::RenderPage(const std::vector<std::string>& lines, std::int32_t count,
                              bool standard) {
-  auto& canvas = printer_.PrintCanvas();
-  std::int32_t y = metrics_.TopMargin;
-  bool escape_pending = false;
-  Real48 x(metrics_.LeftMargin);
-  canvas.Brush().SetStyle(graphics::TBrushStyle::bsClear);
+  BeginPage(standard);
   const std::int32_t last = std::min<std::int32_t>(count, static_cast<std::int32_t>(lines.size()));
   for (std::int32_t i = 0; i < last; ++i) {
-    for (const char byte : lines[static_cast<std::size_t>(i)]) {
-      const auto c = static_cast<unsigned char>(byte);
-      if (c == kFormFeed) continue;  // a pending escape stays pending
-      if (escape_pending) {
-        escape_pending = false;
-        ApplyCommand(c, standard);
-        drain_();
-        continue;
-      }
-      if (c == kEscape) {
-        escape_pending = true;
-        continue;
-      }
-      const Real48 cell = Cell();
-      x = x + cell;
-      if (wide_on_) x = x + cell;
-      if (cancel_requested_) return;
-      canvas.WriteText(RoundEven(x), y + VerticalOffset(), std::string_view(&byte, 1));
-    }
-    y += job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal;
-    x = static_cast<Extended>(metrics_.LeftMargin);
-    drain_();
+    RenderText(lines[static_cast<std::size_t>(i)]);
+    if (cancel_requested_) return;
+    EndLine();
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Printers/Printer.h"
@@ -38,12 +39,21 @@ class PagePrinter {
 
   // Standard fonts: sizes found by measuring; the face comes from the preview font's handle.
   void WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_page);
-  // The chosen font: fonts built from the print font description with a cell-wide glyph.
+  // The chosen font: fonts built from a copy of the print font description taken now, with a
+  // cell-wide glyph.
   void WydrukStart(std::int32_t job_lines_per_page);
 
   // Draws lines[0..count) on the current page; returns early when a cancel is requested.
   void Wydruk1StronyOld(const std::vector<std::string>& lines, std::int32_t count);
   void Wydruk1Strony(const std::vector<std::string>& lines, std::int32_t count);
+
+  // The same drawing, a line at a time as the file is read, so that no page is ever held in
+  // memory: BeginPage starts a page on the standard-font or chosen-font routine, RenderText
+  // draws a line or a piece of one (the position and a pending escape carry on to the next
+  // piece), EndLine moves to the next line. RenderText returns early on a cancel.
+  void BeginPage(bool standard);
+  void RenderText(std::string_view text);
+  void EndLine();
 
   std::int32_t FitFontSize(std::int32_t columns);
   HFONT CreateCellFont(std::int32_t cell_width, bool full);
@@ -60,6 +70,7 @@ class PagePrinter {
 
  private:
   void ResetRenderingState();
+  void MeasureSheet();
   void RenderPage(const std::vector<std::string>& lines, std::int32_t count, bool standard);
   void ApplyCommand(unsigned char command, bool standard);
   void SetCellFont(std::int32_t cell_width, bool full);
@@ -78,6 +89,18 @@ class PagePrinter {
   bool wide_on_ = false;
   bool elite_latch_ = false;
   bool job_spacing_on_ = false;
+  // The chosen font as the job found it: the description, height percent and weight.
+  LOGFONTA job_font_{};
+  // The page being drawn: the line's top, the position in it, an escape waiting for its
+  // command, the routine; and the sheet's right and bottom edges in device units.
+  bool standard_ = false;
+  std::int64_t y_ = 0;
+  Real48 x_;
+  bool escape_pending_ = false;
+  std::int32_t sheet_right_ = 0;
+  std::int32_t sheet_bottom_ = 0;
+  std::int32_t job_height_percent_ = 0;
+  std::int32_t job_weight_ = 0;
 };
 
 }  // namespace wydruki::pp1

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Forms/Application.h"
+#include "Base/SystemError.h"
 #include "Printers/Printer.h"
 #include "pp1/CharMap.h"
 #include "pp1/JobJournal.h"
@@ -43,6 +44,25 @@ forms::FormLayout MainLayout() {
 }
 
 constexpr std::size_t kSignalIdentityBytes = 64 * 1024;
+// How much of a line is read and drawn at a time.
+constexpr std::size_t kLinePieceBytes = 64 * 1024;
+
+// What a line holds for the driver, gathered piece by piece: a form feed ends the page, ESC G
+// and ESC g change the figure shown for the lines per page.
+struct LineMarks {
+  bool form_feed = false;
+  bool job_spacing = false;
+  bool normal_spacing = false;
+  char previous = '\0';
+  void Scan(const std::string& piece) {
+    for (const char c : piece) {
+      if (c == '\x0C') form_feed = true;
+      if (previous == '\x1B' && c == 'G') job_spacing = true;
+      if (previous == '\x1B' && c == 'g') normal_spacing = true;
+      previous = c;
+    }
+  }
+};
 constexpr const char* kProgressHint = "Wydruk dla D'95 Drukowanie :";
 
 void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
@@ -226,12 +246,16 @@ void TWydrukiD95::CheckBox1Click(TObject*) {
 void TWydrukiD95::BitBtn1Click(TObject*) { SetVisible(false); }
 
 void TWydrukiD95::BitBtn2Click(TObject*) {
+  if (printers::ActivePrinter().IsPrinting()) return;  // a click queued before the job began
   if (pp2::WyborFonty != nullptr) pp2::WyborFonty->RunModal();
 }
 
 void TWydrukiD95::K1Click(TObject*) { SetVisible(true); }
 
-void TWydrukiD95::WinTaskbar1DblClick(TObject*) { SetVisible(true); }
+void TWydrukiD95::WinTaskbar1DblClick(TObject*) {
+  // The same command as "K&onfiguracja", and unavailable like it while a job prints.
+  if (K1->Enabled()) SetVisible(true);
+}
 
 void TWydrukiD95::Koniec1Click(TObject*) { CloseForm(); }
 
@@ -239,17 +263,19 @@ void TWydrukiD95::AnulujWydruk1Click(TObject*) {
   if (printers::ActivePrinter().IsPrinting()) CancelRequested = true;
 }
 
-void TWydrukiD95::RenderCollectedPage(bool standard_fonts, std::int32_t line_count) {
-  ++job_pages_;
-  if (standard_fonts)
-    pages_->Wydruk1StronyOld(PageLines, line_count);
-  else
-    pages_->Wydruk1Strony(PageLines, line_count);
+void TWydrukiD95::SetJobCommands(bool printing) {
+  AnulujWydruk1->SetEnabled(printing);
+  // The font settings cannot change under a job: the font dialog, the configuration and the
+  // switch wait for its end. (The job would not see a change anyway; it prints with the
+  // settings it started with.)
+  K1->SetEnabled(!printing);
+  CheckBox1->SetEnabled(!printing);
+  BitBtn2->SetEnabled(!printing && !pp2::UseStandardFonts);
 }
 
 void TWydrukiD95::EndJobDisplay() {
   WinTaskbar1->SetHint(kIdleHint);
-  AnulujWydruk1->SetEnabled(false);
+  SetJobCommands(false);
 }
 
 JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
@@ -257,14 +283,22 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
   if (printer.IsPrinting()) return JobOutcome::NotStarted;
   if (!Exists(name)) return JobOutcome::NotStarted;
   pp2::TextLineReader file(name);
-  // A file another program still holds open for writing is tried again at the next tick.
-  if (!file.IsOpen()) return JobOutcome::NotStarted;
+  if (!file.IsOpen()) {
+    // A file another program still holds open for writing, or one that went away, is tried
+    // again at the next tick without a word. Any other refusal (no permission to read) is
+    // kept and tried again too, but the user is told, once, as for a printer error.
+    const DWORD error = file.OpenError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+        error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return JobOutcome::NotStarted;
+    throw pp2::EInOutError("Cannot open file " + name + ". " + SystemErrorText(error));
+  }
 
   printer.DocumentTitle = name;
-  std::int32_t line_count = 0;
   printer.SetPageOrientation(printers::TPrinterOrientation::poPortrait);
   CancelRequested = false;
   printer.StartDocument();
+  bool cancelled = false;
   try {
     // The job keeps the font path it started with, even if the switch changes meanwhile.
     const bool standard_fonts = CheckBox1->Checked();
@@ -275,38 +309,51 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
     } else {
       pages_->WydrukStart(JobLinesPerPage);
     }
-    AnulujWydruk1->SetEnabled(true);
+    SetJobCommands(true);
     WinTaskbar1->SetIcon(&Icon6->Icon2());
     const std::uint64_t size = file.Size();
     int step = 2;
     int last_percentage = 0;
     ShownLinesPerPage = NormalLinesPerPage;
-    while (!file.AtEnd()) {
-      const std::string line = ConvertLine(file.ReadLine());
-      const int percentage = Percentage(file.BytesFetched(), size);
-      if (percentage != last_percentage) {
-        step = ((step + 1) % 5) + 2;
-        WinTaskbar1->SetIcon(&Icon6->IconNumber(step));
+    // Each line is drawn as it is read, in pieces of bounded size: a page ends only at a form
+    // feed or the end of the file, and a listing without form feeds must not be held whole.
+    bool page_begun = false;
+    while (!file.AtEnd() && !CancelRequested) {
+      if (!page_begun) {
+        pages_->BeginPage(standard_fonts);
+        ++job_pages_;
       }
-      last_percentage = percentage;
-      WinTaskbar1->SetHint(kProgressHint + std::to_string(percentage) + "%");
-      ++line_count;
-      // The page buffer grows with the page: pages end at form feeds and nowhere else.
-      if (PageLines.size() < static_cast<std::size_t>(line_count)) PageLines.resize(line_count);
-      PageLines[static_cast<std::size_t>(line_count - 1)] = line;
-      if (line.find("\x1BG") != std::string::npos) ShownLinesPerPage = JobLinesPerPage;
-      if (line.find("\x1Bg") != std::string::npos) ShownLinesPerPage = NormalLinesPerPage;
-      Label9->SetCaption(std::to_string(ShownLinesPerPage));
-      if (line.find('\x0C') != std::string::npos || file.AtEnd()) {
-        RenderCollectedPage(standard_fonts, line_count);
-        if (CancelRequested) {
-          printer.CancelDocument();
-          break;
+      page_begun = true;
+      LineMarks marks;
+      for (bool ended = false; !ended && !CancelRequested;) {
+        std::string piece;
+        ended = file.ReadLinePiece(piece, kLinePieceBytes);
+        piece = ConvertLine(piece);
+        marks.Scan(piece);
+        const int percentage = Percentage(file.BytesFetched(), size);
+        if (percentage != last_percentage) {
+          step = ((step + 1) % 5) + 2;
+          WinTaskbar1->SetIcon(&Icon6->IconNumber(step));
         }
-        if (!file.AtEnd()) printer.NextPage();
-        line_count = 0;
+        last_percentage = percentage;
+        WinTaskbar1->SetHint(kProgressHint + std::to_string(percentage) + "%");
+        pages_->RenderText(piece);
+      }
+      if (CancelRequested) break;
+      pages_->EndLine();
+      if (marks.job_spacing) ShownLinesPerPage = JobLinesPerPage;
+      if (marks.normal_spacing) ShownLinesPerPage = NormalLinesPerPage;
+      Label9->SetCaption(std::to_string(ShownLinesPerPage));
+      if (marks.form_feed && !file.AtEnd() && !CancelRequested) {
+        printer.NextPage();
+        page_begun = false;
       }
     }
+    if (CancelRequested) printer.CancelDocument();
+    file.Close();
+    EndJobDisplay();
+    cancelled = CancelRequested;
+    if (!cancelled) printer.FinishDocument();
   } catch (...) {
     // A failed job leaves no document open: it is aborted, and nothing of it is printed.
     file.Close();
@@ -320,10 +367,6 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
     WinTaskbar1->SetIcon(&Icon6->Icon1());
     throw;
   }
-  file.Close();
-  EndJobDisplay();
-  const bool cancelled = CancelRequested;
-  if (!cancelled) printer.FinishDocument();
   WinTaskbar1->SetIcon(&Icon6->Icon1());
   return cancelled ? JobOutcome::Cancelled : JobOutcome::Printed;
 }
@@ -334,11 +377,14 @@ bool TWydrukiD95::IsRetiredSignal(const std::string& path) const {
   return identity && *identity == *retired_signal_;
 }
 
-void TWydrukiD95::RetireJobSignal(const std::string& path) {
-  auto identity = SignalIdentity::Of(path);
+void TWydrukiD95::RetireJobSignal(const std::string& path, const SignalIdentity& job) {
+  // The companion may have written the next job into the signal while this one printed: that
+  // signal is not this job's to delete, and the next tick prints it.
+  const auto now = SignalIdentity::Of(path);
+  if (!now || !(*now == job)) return;
   DeleteSignalFile(path);
-  if (Exists(path) && identity)
-    retired_signal_ = std::make_unique<SignalIdentity>(std::move(*identity));
+  if (Exists(path))
+    retired_signal_ = std::make_unique<SignalIdentity>(*now);
   else
     retired_signal_.reset();
 }
@@ -366,9 +412,13 @@ void TWydrukiD95::Timer1Timer(TObject*) {
   const std::string signal_path = JobDirectory + kJobSignal;
   if (Exists(signal_path)) {
     Timer1->SetEnabled(false);
-    if (IsRetiredSignal(signal_path)) {
+    // What the signal is as this tick reads it: only that signal is this job's.
+    const auto identity = SignalIdentity::Of(signal_path);
+    if (!identity) {
+      // Gone between the look and the read: nothing to do until it is back.
+    } else if (IsRetiredSignal(signal_path)) {
       // Printed already; only its signal could not be removed. Try again, print nothing.
-      RetireJobSignal(signal_path);
+      RetireJobSignal(signal_path, *identity);
     } else {
       const JobSignal signal = ReadJobFile(signal_path);
       if (signal.lines_per_page) JobLinesPerPage = *signal.lines_per_page;
@@ -377,7 +427,7 @@ void TWydrukiD95::Timer1Timer(TObject*) {
           job_pages_ = 0;
           const JobOutcome outcome = WydrukPliku(signal.file_name);
           if (outcome != JobOutcome::NotStarted) {
-            RetireJobSignal(signal_path);
+            RetireJobSignal(signal_path, *identity);
             WriteJobJournal(JobJournalLine(
                 signal.file_name, ActivePrinterName(), job_pages_,
                 outcome == JobOutcome::Printed ? JobResult::Printed : JobResult::Cancelled));

@@ -67,7 +67,6 @@ class TWydrukiD95 : public forms::TForm {
   std::int32_t JobLinesPerPage = 77;
   bool CancelRequested = false;
   std::int32_t ShownLinesPerPage = NormalLinesPerPage;
-  std::vector<std::string> PageLines;
 
   forms::TGroupBox* GroupBox1;
   forms::TLabel* Label1;
@@ -100,10 +99,13 @@ class TWydrukiD95 : public forms::TForm {
 
  private:
   struct SignalIdentity;
-  void RenderCollectedPage(bool standard_fonts, std::int32_t line_count);
+  // Enables the commands of a job in progress ("&Anuluj wydruk") or those of an idle agent.
+  void SetJobCommands(bool printing);
   void EndJobDisplay();
-  // Deletes the job signal; remembers it when it cannot be deleted, so it is not printed again.
-  void RetireJobSignal(const std::string& path);
+  // Deletes the job signal when it is still the one the job was read from (`job`); remembers
+  // it when it cannot be deleted, so it is not printed again. A signal written anew meanwhile
+  // is left for the next tick.
+  void RetireJobSignal(const std::string& path, const SignalIdentity& job);
   bool IsRetiredSignal(const std::string& path) const;
 
   std::unique_ptr<PagePrinter> pages_;

@@ -12,6 +12,7 @@ constexpr unsigned char kEndOfFile = 0x1A;  // Ctrl-Z
 TextLineReader::TextLineReader(const std::string& path) : path_(path) {
   file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) open_error_ = GetLastError();
 }
 
 TextLineReader::~TextLineReader() { Close(); }
@@ -58,6 +59,22 @@ std::string TextLineReader::ReadLine() {
     line.push_back(static_cast<char>(c));
   }
   return line;
+}
+
+bool TextLineReader::ReadLinePiece(std::string& piece, std::size_t limit) {
+  for (std::size_t taken = 0; taken < limit; ++taken) {
+    if (!Fill()) return true;
+    const unsigned char c = buffer_[position_];
+    if (c == kEndOfFile) return true;  // never consumed, as in ReadLine
+    ++position_;
+    if (c == kCarriageReturn) {
+      if (Fill() && buffer_[position_] == kLineFeed) ++position_;
+      return true;
+    }
+    piece.push_back(static_cast<char>(c));
+  }
+  // The piece is full; the line ends here only when nothing of it is left.
+  return !Fill() || buffer_[position_] == kEndOfFile;
 }
 
 }  // namespace wydruki::pp2

@@ -27,11 +27,17 @@ class TextLineReader {
   TextLineReader& operator=(const TextLineReader&) = delete;
 
   bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+  // Why the open failed (the system's error code); ERROR_SUCCESS when it did not.
+  DWORD OpenError() const { return open_error_; }
   // No byte left, or the next byte is Ctrl-Z.
   bool AtEnd();
   // The next line without its end; an empty line past the end. Throws EInOutError when the
   // file cannot be read.
   std::string ReadLine();
+  // The next line in pieces: appends at most `limit` bytes of it to `piece` and answers whether
+  // the line ended there (its end consumed, or the end of the file reached). A line of any
+  // length is thus read in bounded memory. Throws EInOutError as ReadLine does.
+  bool ReadLinePiece(std::string& piece, std::size_t limit);
   // Bytes fetched from the file so far (whole buffers, so ahead of the lines read).
   std::uint64_t BytesFetched() const { return fetched_; }
   // The file's length in bytes.
@@ -51,6 +57,7 @@ class TextLineReader {
   std::size_t length_ = 0;
   std::uint64_t fetched_ = 0;
   bool exhausted_ = false;
+  DWORD open_error_ = ERROR_SUCCESS;
 };
 
 }  // namespace wydruki::pp2

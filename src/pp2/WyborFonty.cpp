@@ -139,6 +139,9 @@ void TWyborFonty::FillFaceList() {
   graphics::TFont& measuring = Box->Font();
   HDC screen = GetDC(nullptr);
   if (screen == nullptr) return;
+  // Measuring borrows the preview font; its face is given back afterwards, so that a settings
+  // file with an empty face line leaves the standard face, not the last one measured.
+  const std::string face = measuring.Name();
   for (const std::string& name : ScreenFontNames()) {
     measuring.SetName(name);
     const HGDIOBJ previous = SelectObject(screen, measuring.FontHandle());
@@ -148,6 +151,7 @@ void TWyborFonty::FillFaceList() {
     if (measured && MonospaceFontFilter(metrics)) FontyRodzaj->AddItem(name);
   }
   ReleaseDC(nullptr, screen);
+  measuring.SetName(face);
 }
 
 void TWyborFonty::FormCreate(TObject*) {

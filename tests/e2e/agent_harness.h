@@ -4,7 +4,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,7 +37,11 @@ class AgentHarness {
     std::filesystem::permissions(dir_.path() / "runtime", std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::replace);
     program_ = (dir_.path() / "program" / "wydrukid95").string();
-    std::filesystem::copy_file(AGENT_PROGRAM, program_);
+    // WYDRUKI_E2E_AGENT runs the tests against another build of the agent (an older one, to
+    // see a test fail where the fault is).
+    const char* agent = std::getenv("WYDRUKI_E2E_AGENT");
+    std::filesystem::copy_file(agent != nullptr && *agent != '\0' ? agent : AGENT_PROGRAM,
+                               program_);
     ini_ = dir_.Write(
         "win.ini",
         "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + Path("trace.txt") +
@@ -77,6 +84,12 @@ class AgentHarness {
         if (fd >= 0) ::dup2(fd, 2);
       }
       if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
+      if (without_file_overrides_) {
+        // The superuser reads and writes past permissions; without these two capabilities a
+        // file's permission bits hold for the agent as they would for any user.
+        ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+        ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+      }
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -86,6 +99,9 @@ class AgentHarness {
     running_.push_back(pid);
     return pid;
   }
+
+  // The agent started next is bound by permission bits even when the tests run as root.
+  void WithoutFileOverrides() { without_file_overrides_ = true; }
 
   // Waits (bounded) for the agent to end; its exit status, or nullopt when it did not end.
   std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
@@ -146,6 +162,50 @@ class AgentHarness {
   std::string ini_;
   std::vector<pid_t> running_;
   std::string stderr_file_;
+  bool without_file_overrides_ = false;
+};
+
+// Counts the times files in a directory are opened (inotify): the agent opens the job signal at
+// every tick that finds it, so a count of opens stands for ticks gone by, without a clock.
+class OpenWatch {
+ public:
+  explicit OpenWatch(const std::string& directory)
+      : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ >= 0) ::inotify_add_watch(fd_, directory.c_str(), IN_OPEN);
+  }
+  ~OpenWatch() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenWatch(const OpenWatch&) = delete;
+  OpenWatch& operator=(const OpenWatch&) = delete;
+
+  // Waits (bounded) until `name` has been opened `count` times since the watch began.
+  bool WaitForOpens(const std::string& name, int count,
+                    std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    return AgentHarness::WaitUntil(
+        [&] {
+          Collect(name);
+          return opens_ >= count;
+        },
+        limit);
+  }
+
+ private:
+  void Collect(const std::string& name) {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->len > 0 && name == event->name) ++opens_;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+  }
+
+  int fd_;
+  int opens_ = 0;
 };
 
 }  // namespace wydruki::test

@@ -1,13 +1,19 @@
 // "pdf-file": each document becomes one PDF file in the printer's port directory. The file is
 // written under a hidden temporary name and renamed when complete, so a half-written
-// document never appears.
+// document never appears. The temporary name carries the writing process's id: what a killed
+// agent leaves behind is recognised as abandoned and removed by the next one.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "common/printer_backend.h"
@@ -17,6 +23,22 @@
 
 namespace wydruki::platform {
 namespace {
+
+constexpr char kTemporaryPrefix[] = ".wydrukid95-";
+
+// The process that wrote a temporary file, from its name ".wydrukid95-<pid>-XXXXXX"; 0 when
+// the name carries none.
+pid_t WriterOf(const char* name) {
+  const char* digits = name + sizeof kTemporaryPrefix - 1;
+  pid_t pid = 0;
+  for (; *digits >= '0' && *digits <= '9'; ++digits) {
+    if (pid > 100000000) return 0;
+    pid = pid * 10 + (*digits - '0');
+  }
+  return *digits == '-' ? pid : 0;
+}
+
+bool IsAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
 class PdfFileOutput final : public DocumentOutput {
  public:
@@ -84,6 +106,27 @@ class PdfFileOutput final : public DocumentOutput {
 
 }  // namespace
 
+void RemoveAbandonedPdfFiles(const std::string& directory) {
+  static std::mutex lock;
+  static std::set<std::string> swept;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!swept.insert(directory).second) return;
+  }
+  DIR* listing = ::opendir(directory.c_str());
+  if (listing == nullptr) return;
+  const int saved_errno = errno;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (std::strncmp(entry->d_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) != 0) continue;
+    const pid_t writer = WriterOf(entry->d_name);
+    // A name without a writer is older than this rule and has no writer left either.
+    if (writer == ::getpid() || (writer != 0 && IsAlive(writer))) continue;
+    ::unlinkat(::dirfd(listing), entry->d_name, 0);
+  }
+  ::closedir(listing);
+  errno = saved_errno;
+}
+
 std::string PdfFileStem(const std::string& document_name) {
   // The last component of the document name (a print job is named after its file), with
   // characters that are awkward in file names replaced.
@@ -103,7 +146,8 @@ std::string PdfFileStem(const std::string& document_name) {
 
 std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
                                                   const std::string& document_name) {
-  std::string temp = directory + "/.wydrukid95-XXXXXX";
+  RemoveAbandonedPdfFiles(directory);
+  std::string temp = directory + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     SetLastError(WindowsErrorFromErrno(errno, true));

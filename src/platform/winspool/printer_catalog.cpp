@@ -6,6 +6,7 @@
 #include "common/profile.h"
 #include "platform/api/winspool.h"
 #include "winspool/builtin_printers.h"
+#include "winspool/pdf_file_output.h"
 #include "winspool/cups_destinations.h"
 
 namespace wydruki::platform {
@@ -71,6 +72,8 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
     entry.port = builtin->port;
     entry.driver = "builtin";
     entry.attributes = PRINTER_ATTRIBUTE_LOCAL;
+    // An agent lists its printers as it starts: the moment to clear what a killed one left.
+    if (entry.kind == PrinterKind::kPdfFile) RemoveAbandonedPdfFiles(entry.port);
     printers.push_back(std::move(entry));
   }
   const std::string default_name = DefaultPrinterName(printers, cups.default_name);

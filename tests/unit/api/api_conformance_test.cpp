@@ -33,6 +33,12 @@ SIGNATURE(GlobalLock, LPVOID(WINAPI*)(HGLOBAL));
 SIGNATURE(GlobalUnlock, BOOL(WINAPI*)(HGLOBAL));
 SIGNATURE(GlobalFree, HGLOBAL(WINAPI*)(HGLOBAL));
 SIGNATURE(MulDiv, int(WINAPI*)(int, int, int));
+// The system's declaration carries an attribute that a template argument would drop: the
+// documented type is checked by initialising a pointer of that type instead.
+[[maybe_unused]] DWORD(WINAPI* const kFormatMessageA)(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD,
+                                                     va_list*) = &::FormatMessageA;
+static_assert(FORMAT_MESSAGE_FROM_SYSTEM == 0x00001000 &&
+              FORMAT_MESSAGE_IGNORE_INSERTS == 0x00000200);
 SIGNATURE(GetModuleFileNameA, DWORD(WINAPI*)(HMODULE, LPSTR, DWORD));
 SIGNATURE(GetModuleHandleA, HMODULE(WINAPI*)(LPCSTR));
 SIGNATURE(GetStartupInfoA, void(WINAPI*)(LPSTARTUPINFOA));

@@ -160,6 +160,38 @@ TEST(FontAdoption, WeightsAboveBoldCountAsBoldAndOnlyAnItalicByteOfOneIsItalic) 
   EXPECT_FALSE(slanted.Style().Contains(fsItalic));
 }
 
+// 700 is the boundary itself: a font of exactly that weight is bold.
+TEST(FontAdoption, WeightSevenHundredItselfIsBold) {
+  TFont bold;
+  bold.SetFontHandle(MakeFont(700));
+  EXPECT_TRUE(bold.Style().Contains(fsBold));
+  TFont below;
+  below.SetFontHandle(MakeFont(699));
+  EXPECT_FALSE(below.Style().Contains(fsBold));
+}
+
+// The standard-font set-up adopts the preview font's handle, which the preview font's cache
+// entry made and owns. Taking it over gave the handle two owners: when the printer font moved
+// on to another size, the handle was deleted under the preview font, and the next job adopted a
+// dead handle and printed in the default face.
+TEST(FontAdoption, AHandleThatACacheEntryOwnsIsCopiedNotTakenOver) {
+  TFont preview;
+  preview.SetName("Courier New");
+  preview.SetCharset(238);
+  preview.SetHeight(-40);
+  const HFONT owned = preview.FontHandle();
+  for (int job = 0; job < 3; ++job) {
+    TFont printer;
+    printer.SetFontHandle(owned);
+    EXPECT_EQ(printer.Name(), "Courier New");
+    EXPECT_EQ(printer.Charset(), 238);
+    printer.SetSize(printer.Size() + 5);  // the set-up fits its sizes
+    ASSERT_TRUE(HandleAlive(owned)) << "job " << job;
+  }
+  EXPECT_EQ(preview.FontHandle(), owned);
+  EXPECT_STREQ(LogFontOf(owned).lfFaceName, "Courier New");
+}
+
 TEST(FontAdoption, AnAdoptedHandleLivesUntilTheLastFontLetsGo) {
   const HFONT shared = MakeFont(400);
   auto first = std::make_unique<TFont>();

@@ -1,5 +1,6 @@
 // Printer documents: the trace record line by line, PDF documents read back, aborting, and
 // the equivalence of coalesced text runs with text drawn call by call.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -143,6 +144,48 @@ TEST_F(GdiDocumentTest, PdfKeepsPolishTextSearchableOnEveryPage) {
   // The page is the physical A4 page.
   const std::string info_out = Run("pdfinfo '" + dir_.Path("POLSKI.TXT.pdf") + "'");
   EXPECT_NE(info_out.find("595.2"), std::string::npos) << info_out;
+}
+
+// A job switches between bold and regular with two fonts that differ only in weight, made in
+// one process. Each must be realised as its own face: a font cache that ignored the weight
+// would hand the second font the first one's face.
+TEST_F(GdiDocumentTest, FontsDifferingOnlyInWeightAreRealisedAsRegularAndBoldFaces) {
+  HDC dc = Printer();
+  ASSERT_NE(dc, nullptr);
+  const LOGFONTA regular_font = MakeFont("Courier New", -83, 0, 238, 400);
+  const LOGFONTA bold_font = MakeFont("Courier New", -83, 0, 238, 700);
+  HFONT regular = CreateFontIndirectA(&regular_font);
+  HFONT bold = CreateFontIndirectA(&bold_font);
+  const DOCINFOA info = Doc("WAGI.TXT");
+  ASSERT_GT(StartDocA(dc, &info), 0);
+  ASSERT_GT(StartPage(dc), 0);
+  TEXTMETRICA metrics{};
+  SelectObject(dc, regular);
+  ASSERT_TRUE(GetTextMetricsA(dc, &metrics));
+  EXPECT_EQ(metrics.tmWeight, 400);
+  ASSERT_TRUE(TextOutA(dc, 100, 200, "regular", 7));
+  SelectObject(dc, bold);
+  ASSERT_TRUE(GetTextMetricsA(dc, &metrics));
+  EXPECT_EQ(metrics.tmWeight, 700);
+  ASSERT_TRUE(TextOutA(dc, 100, 400, "bold", 4));
+  ASSERT_GT(EndDoc(dc), 0);
+  DeleteDC(dc);
+  DeleteObject(regular);
+  DeleteObject(bold);
+
+  ASSERT_EQ(Pdfs(), std::vector<std::string>{"WAGI.TXT.pdf"});
+  // pdffonts lists one line per embedded font, after a two-line header.
+  std::istringstream fonts(Run("pdffonts '" + dir_.Path("WAGI.TXT.pdf") + "'"));
+  std::vector<std::string> names;
+  std::string line;
+  for (int header = 0; header < 2 && std::getline(fonts, line); ++header) {
+  }
+  while (std::getline(fonts, line)) names.push_back(line.substr(0, line.find(' ')));
+  ASSERT_EQ(names.size(), 2u) << "two faces, not one";
+  const auto is_bold = [](const std::string& name) {
+    return name.find("Bold") != std::string::npos;
+  };
+  EXPECT_EQ(std::count_if(names.begin(), names.end(), is_bold), 1) << names[0] << " " << names[1];
 }
 
 // Device units are pixels of the printable area: (0, 0) is its top-left corner, which lies

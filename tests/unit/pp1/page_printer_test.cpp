@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <sstream>
+#include <string_view>
 #include <string>
 #include <vector>
 
+#include "pp1/CharMap.h"
 #include "pp2/FontSettings.h"
+#include "pp2/TextLines.h"
 #include "test_support/temp_dir.h"
 
 namespace wydruki::pp1 {
@@ -48,6 +55,7 @@ class PagePrinterTest : public ::testing::Test {
 
   void Drained() {
     ++drains_;
+    if (on_drain_) on_drain_();
     if (cancel_after_drains_ > 0 && drains_ >= cancel_after_drains_) cancel_ = true;
   }
 
@@ -62,6 +70,28 @@ class PagePrinterTest : public ::testing::Test {
     else
       pages_->Wydruk1Strony(lines, static_cast<int>(lines.size()));
     printer_->FinishDocument();
+    return Calls();
+  }
+
+  // Prints pages line by line as the job driver does, each line in pieces of `piece` bytes.
+  std::vector<TextCall> PrintPages(const std::vector<std::vector<std::string>>& pages,
+                                   std::size_t piece = 1 << 16) {
+    printer_->StartDocument();
+    pages_->WydrukStart(77);
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+      if (p > 0) printer_->NextPage();
+      pages_->BeginPage(false);
+      for (const auto& line : pages[p]) {
+        for (std::size_t at = 0; at < line.size(); at += piece)
+          pages_->RenderText(std::string_view(line).substr(at, piece));
+        pages_->EndLine();
+      }
+    }
+    printer_->FinishDocument();
+    return Calls();
+  }
+
+  std::vector<TextCall> Calls() {
     std::vector<TextCall> calls;
     std::istringstream trace(dir_.Read("trace.txt"));
     for (std::string line; std::getline(trace, line);) {
@@ -86,6 +116,7 @@ class PagePrinterTest : public ::testing::Test {
   bool cancel_ = false;
   int drains_ = 0;
   int cancel_after_drains_ = 0;
+  std::function<void()> on_drain_;
 };
 
 std::string Esc(char command) { return std::string("\x1B") + command; }
@@ -200,6 +231,104 @@ TEST_F(PagePrinterTest, TheStandardFontSetUpStartsInBoldAndFitsEightyColumns) {
   EXPECT_LE(canvas.MeasureWidth(std::string(80, 'D')), 2044);
   canvas.Font().SetSize(s.Size80 + 1);
   EXPECT_GT(canvas.MeasureWidth(std::string(80, 'D')), 2044);
+}
+
+// The font dialog's "before" sample is a copy of the print font description taken when it
+// opens: a job that wrote its printer sizes into the description showed them there.
+TEST_F(PagePrinterTest, AChosenFontJobLeavesTheUsersFontSettingsAsTheyWere) {
+  pp2::BuildPrintLogFont("Courier New", "120", 3);
+  const LOGFONTA before = pp2::PrintLogFont;
+  const auto calls = Print({"A" + Esc('C') + "B" + Esc('W') + Esc('B') + "C"});
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(pp2::PrintLogFont.lfHeight, before.lfHeight);
+  EXPECT_EQ(pp2::PrintLogFont.lfWidth, before.lfWidth);
+  EXPECT_EQ(pp2::PrintLogFont.lfWeight, before.lfWeight);
+  EXPECT_EQ(std::memcmp(&pp2::PrintLogFont, &before, sizeof before), 0);
+}
+
+// Messages are handled between commands, so the font dialog can apply a new font halfway
+// through a document; the job goes on in the font it started with.
+TEST_F(PagePrinterTest, AFontAppliedWhileAJobPrintsWaitsForTheNextJob) {
+  pp2::BuildPrintLogFont("Courier New", "120", 3);
+  on_drain_ = [] { pp2::BuildPrintLogFont("DejaVu Sans Mono", "100", 0); };
+  const auto calls = Print({"A" + Esc('C') + "B", Esc('B') + "C" + Esc('b') + "D"});
+  ASSERT_EQ(calls.size(), 4u);
+  for (const auto& call : calls) EXPECT_EQ(call.font.rfind("Courier New|", 0), 0u) << call.font;
+  EXPECT_NE(calls[2].font.find("|800|"), std::string::npos) << calls[2].font;
+  EXPECT_NE(calls[3].font.find("|700|"), std::string::npos) << "back to the job's own weight";
+  on_drain_ = nullptr;
+  const auto next = Print({"E"});
+  ASSERT_EQ(next.size(), 5u);
+  EXPECT_EQ(next[4].font.rfind("DejaVu Sans Mono|", 0), 0u) << next[4].font;
+}
+
+// A listing without form feeds runs far below the sheet. What falls past the sheet's bottom
+// is not drawn (the device would clip it whole), but the commands there still change the
+// state that the next page starts with.
+TEST_F(PagePrinterTest, LinesBelowTheSheetAreNotDrawnButTheirCommandsCarryOn) {
+  UsePage(2044, 2900);  // the sheet ends 2900 + 100 units below the printable area's top
+  std::vector<std::string> long_page(400, "x");
+  long_page.back() = Esc('C') + "x";
+  const auto calls = PrintPages({long_page, {"y"}});
+  ASSERT_GE(calls.size(), 2u);
+  const auto& m = pages_->Metrics();
+  int lowest = 0;
+  for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+    EXPECT_LT(calls[i].y, 3000) << "drawn below the sheet";
+    lowest = std::max(lowest, calls[i].y);
+  }
+  EXPECT_GE(lowest + m.LineHeightNormal, 3000) << "a line still on the sheet was left out";
+  // The next page starts condensed, as ESC C on the last (undrawn) line said.
+  EXPECT_EQ(calls.back().hex, "79");
+  EXPECT_EQ(calls.back().y, m.TopMargin + pages_->CondensedOffset());
+  const std::string condensed = "|" + std::to_string(pages_->Sizes().SizeCondensed) + "|";
+  EXPECT_NE(calls.back().font.find(condensed), std::string::npos) << calls.back().font;
+}
+
+// Lines are read and drawn in pieces: an escape at the end of one piece takes the first byte
+// of the next as its command, and the position runs on.
+TEST_F(PagePrinterTest, ALineDrawnInPiecesIsDrawnAsAWhole) {
+  const std::string line = "ab" + Esc('W') + "cd" + Esc('w') + "e";
+  const auto whole = PrintPages({{line}});
+  std::remove(dir_.Path("trace.txt").c_str());
+  const auto pieces = PrintPages({{line}}, 3);  // "ab\x1B" | "Wcd" | ...
+  ASSERT_EQ(whole.size(), 5u);
+  ASSERT_EQ(pieces.size(), whole.size());
+  for (std::size_t i = 0; i < whole.size(); ++i) {
+    EXPECT_EQ(pieces[i].x, whole[i].x) << i;
+    EXPECT_EQ(pieces[i].font, whole[i].font) << i;
+  }
+  EXPECT_EQ(whole[2].x, RoundEven(Real48::Store(pages_->Metrics().LeftMargin +
+                                                4 * pages_->Metrics().CellNormal.Value())));
+}
+
+// The demonstration print-outs show the agent at its best: on an A4 page every character of
+// them stands inside the text area, none runs into the right margin or off the sheet.
+TEST_F(PagePrinterTest, TheDemoPrintOutsFitTheTextArea) {
+  UsePage(4800, 6600);
+  pp2::BuildPrintLogFont("Courier New", "120", 3);
+  for (const char* demo : {"raport.txt", "faktura.txt"}) {
+    std::remove(dir_.Path("trace.txt").c_str());
+    pp2::TextLineReader file(std::string(DEMO_DIRECTORY) + "/" + demo);
+    ASSERT_TRUE(file.IsOpen()) << demo;
+    std::vector<std::vector<std::string>> pages(1);
+    while (!file.AtEnd()) {
+      const std::string line = ConvertLine(file.ReadLine());
+      pages.back().push_back(line);
+      if (line.find('\x0C') != std::string::npos && !file.AtEnd()) pages.emplace_back();
+    }
+    const auto calls = PrintPages(pages);
+    ASSERT_GT(calls.size(), 100u) << demo;
+    const auto& m = pages_->Metrics();
+    const int right_edge = m.LeftMargin + m.TextAreaWidth;
+    for (const auto& call : calls) {
+      // The cell width is the font's width field.
+      const auto first = call.font.find('|', call.font.find('|') + 1);
+      const int cell = std::stoi(call.font.substr(first + 1));
+      EXPECT_LE(call.x + cell, right_edge + 1)
+          << demo << ": character " << call.hex << " at " << call.x << " crosses the edge";
+    }
+  }
 }
 
 }  // namespace

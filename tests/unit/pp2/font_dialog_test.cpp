@@ -107,5 +107,19 @@ TEST_F(FontDialogTest, AFaceNotInTheListLoadsAsAnEmptyField) {
   EXPECT_EQ(PrintLogFont.lfHeight, 28);
 }
 
+// Filling the face list measures every face in the preview font; an empty face line must not
+// leave the preview (and so the print font) in the face that happened to be measured last.
+TEST_F(FontDialogTest, AnEmptyFaceLineKeepsTheStandardFace) {
+  std::FILE* file = std::fopen(Native().c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("\r\n100\r\n1\r\nFALSE\r\n", file);
+  std::fclose(file);
+  TWyborFonty& dialog = Open();
+  ASSERT_GT(dialog.FontyRodzaj->Items().size(), 1u) << "more than one face was measured";
+  EXPECT_EQ(dialog.PreviewFaceName(), "Courier New");
+  EXPECT_EQ(dialog.FontyRodzaj->Text(), "Courier New");
+  EXPECT_STREQ(PrintLogFont.lfFaceName, "Courier New");
+}
+
 }  // namespace
 }  // namespace wydruki::pp2

@@ -1,6 +1,8 @@
 // kernel32: the subset the program calls.
 #pragma once
 
+#include <cstdarg>
+
 #include "platform/api/types.h"
 
 using PLONG = LONG*;
@@ -12,6 +14,13 @@ void WINAPI SetLastError(DWORD dwErrCode);
 #define ERROR_NOT_LOCKED 158L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_INVALID_USER_BUFFER 1784L
+#define ERROR_MR_MID_NOT_FOUND 317L
+
+// The system's text for an error code (FORMAT_MESSAGE_FROM_SYSTEM only), ending in CR LF.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 
 // ---- Files ----------------------------------------------------------------------------------
 #define GENERIC_READ 0x80000000UL
