@@ -17,6 +17,11 @@ std::string OnPort(const std::string& device, const std::string& port) {
   return device + " on " + port;
 }
 
+// A name the printer list left empty is passed as none. On NT the list gives neither driver nor
+// port; the system then finds the printer's own, whereas an empty port is taken as a port named
+// "" that the spooler cannot write to, and every document made on it is lost.
+const char* NameOrNone(const std::string& name) { return name.empty() ? nullptr : name.c_str(); }
+
 bool RunningOnNt() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -240,10 +245,10 @@ void TPrinter::SetHandleState(HandleState target) {
   }
   const auto& entry = *PrinterList()[static_cast<std::size_t>(SelectedIndex())].device;
   const HDC made = target == HandleState::InformationHandle
-                       ? CreateICA(entry.DriverName.c_str(), entry.DeviceName.c_str(),
-                                   entry.PortName.c_str(), device_mode_view_)
-                       : CreateDCA(entry.DriverName.c_str(), entry.DeviceName.c_str(),
-                                   entry.PortName.c_str(), device_mode_view_);
+                       ? CreateICA(NameOrNone(entry.DriverName), entry.DeviceName.c_str(),
+                                   NameOrNone(entry.PortName), device_mode_view_)
+                       : CreateDCA(NameOrNone(entry.DriverName), entry.DeviceName.c_str(),
+                                   NameOrNone(entry.PortName), device_mode_view_);
   if (made == nullptr) {
     // No context is held now; the next operation that needs one tries again.
     if (state_ != HandleState::NoHandle && device_context_ == nullptr)
