@@ -27,6 +27,23 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The size of `text` in `font` on the screen: its width, and the height of a line from the top
+// of its accents to the bottom of its descenders.
+SIZE TextSize(HFONT font, const std::string& text) {
+  SIZE size{0, 0};
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return size;
+  const HGDIOBJ previous = SelectObject(screen, font);
+  TEXTMETRICA metrics{};
+  if (GetTextMetricsA(screen, &metrics)) size.cy = metrics.tmHeight;
+  SIZE extent{0, 0};
+  if (GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &extent))
+    size.cx = extent.cx;
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  return size;
+}
+
 }  // namespace
 
 TControl::TControl(TCustomForm* form, const char* window_class, DWORD style, const Bounds& bounds,
@@ -37,7 +54,24 @@ TControl::TControl(TCustomForm* form, const char* window_class, DWORD style, con
                               bounds.left, bounds.top, bounds.width, bounds.height, form->Handle(),
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                               GetModuleHandleA(nullptr), nullptr);
+    // Controls write in the form's font, not in the system's larger default.
+    if (window_ != nullptr)
+      SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(form->WindowFont()), FALSE);
   }
+}
+
+void TControl::FitToCaption(bool keep_right) {
+  if (form_ == nullptr) return;
+  const SIZE needed = TextSize(form_->WindowFont(), caption_);
+  if (bounds_.height >= needed.cy && bounds_.width >= needed.cx) return;
+  bounds_.height = std::max<int>(bounds_.height, needed.cy);
+  if (bounds_.width < needed.cx) {
+    if (keep_right) bounds_.left -= needed.cx - bounds_.width;
+    bounds_.width = needed.cx;
+  }
+  if (window_ != nullptr)
+    SetWindowPos(window_, nullptr, bounds_.left, bounds_.top, bounds_.width, bounds_.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TControl::~TControl() {
@@ -59,8 +93,14 @@ void TControl::SetEnabled(bool enabled) {
   if (window_ != nullptr) EnableWindow(window_, enabled ? TRUE : FALSE);
 }
 
-TLabel::TLabel(TCustomForm* form, const Bounds& bounds, const std::string& caption)
-    : TControl(form, "STATIC", SS_LEFT, bounds, caption) {}
+TLabel::TLabel(TCustomForm* form, const Bounds& bounds, const std::string& caption,
+               TAlignment alignment)
+    : TControl(form, "STATIC",
+               alignment == TAlignment::taRightJustify ? DWORD{SS_RIGHT} : DWORD{SS_LEFT}, bounds,
+               caption) {
+  // A label cut at the baseline loses its descenders ("E2E_PS" reads "E2E PS").
+  FitToCaption(alignment == TAlignment::taRightJustify);
+}
 
 TGroupBox::TGroupBox(TCustomForm* form, const Bounds& bounds, const std::string& caption)
     : TControl(form, "BUTTON", BS_GROUPBOX, bounds, caption) {}

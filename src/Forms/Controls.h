@@ -44,6 +44,10 @@ class TControl : public TComponent {
   virtual void Command(WORD /*code*/) {}
 
  protected:
+  // Grows the control to a whole line of the form's font when the layout made it lower, and
+  // to the width of its caption when it is narrower; `keep_right` keeps the right edge.
+  void FitToCaption(bool keep_right);
+
   TCustomForm* form_;
   HWND window_ = nullptr;
 
@@ -55,9 +59,15 @@ class TControl : public TComponent {
   int id_;
 };
 
+enum class TAlignment { taLeftJustify, taRightJustify };
+
+// A label grows, when its caption needs it, to a whole line of the form's font and to the
+// caption's width (a label that is too narrow wraps its last words onto a line nobody sees).
+// A right-aligned label keeps its right edge and grows to the left.
 class TLabel : public TControl {
  public:
-  TLabel(TCustomForm* form, const Bounds& bounds, const std::string& caption);
+  TLabel(TCustomForm* form, const Bounds& bounds, const std::string& caption,
+         TAlignment alignment = TAlignment::taLeftJustify);
 };
 
 class TGroupBox : public TControl {

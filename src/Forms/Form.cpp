@@ -7,6 +7,7 @@
 #include "Forms/Buttons.h"
 #include "Forms/Controls.h"
 #include "Base/Exceptions.h"
+#include "Graphics/Colors.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::forms {
@@ -43,6 +44,9 @@ void EnsureClass(const std::string& name) {
   wc.lpfnWndProc = &DefWindowProcA;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  // Without a background the system leaves the client area unpainted: black, or whatever
+  // was beneath. Forms are dialogs and have the dialog colour.
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpszClassName = name.c_str();
   if (RegisterClassA(&wc) == 0) throw Exception(resources::kWindowClassFailed);
 }
@@ -58,6 +62,9 @@ void Reported(Action&& action) {
 }  // namespace
 
 TCustomForm::TCustomForm(TComponent* owner, const FormLayout& layout) : TComponent(owner) {
+  font_.SetName("MS Sans Serif");
+  font_.SetHeight(-11);
+  face_.SetColor(graphics::clBtnFace);
   EnsureClass(layout.class_name);
   const HWND owner_window = Application() != nullptr ? Application()->Handle() : nullptr;
   handle_ = CreateWindowExA(layout.ex_style, layout.class_name.c_str(), layout.caption.c_str(),
@@ -309,6 +316,15 @@ void TCustomForm::WindowMessage(MessageRecord& message) {
     case kReleaseMessage:
       delete this;
       return;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, frames and check boxes stand on the form's own colour.
+      const HDC dc = reinterpret_cast<HDC>(message.WParam);
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      message.Result = reinterpret_cast<LRESULT>(face_.BrushHandle());
+      return;
+    }
     case WM_COMMAND:
       // Notifications of the form's controls go to the control that sent them.
       if (message.LParam != 0) {

@@ -5,6 +5,7 @@
 
 #include "Forms/Component.h"
 #include "Forms/MessageWindow.h"
+#include "Graphics/GraphicsObject.h"
 #include "platform/winapi.h"
 
 namespace wydruki::forms {
@@ -69,6 +70,9 @@ class TCustomForm : public TComponent {
   Event<TObject*, TCloseAction&> OnClose;
   Event<TObject*, bool&> OnCloseQuery;
 
+  // The font of the form's controls: "MS Sans Serif" 8 point (-11 pixels), as dialogs have.
+  HFONT WindowFont() { return font_.FontHandle(); }
+
   // The buttons that Enter and Esc click.
   TButton* DefaultButton() const;
   TButton* CancelButton() const;
@@ -92,6 +96,10 @@ class TCustomForm : public TComponent {
   bool showing_ = false;
   bool modal_ = false;
   bool visible_wish_ = false;
+  graphics::TFont font_;
+  // The button face of the user's colour scheme: the form's background, and the background
+  // of the labels, frames and check boxes on it.
+  graphics::TBrush face_;
 };
 
 using TForm = TCustomForm;

@@ -132,7 +132,8 @@ TWydrukiD95::TWydrukiD95(forms::TComponent* owner)
   forms::TLabel** value_labels[] = {&DrNazwa, &DrStan, &DrTyp, &DrGdzie, &DrKomentarz};
   for (int row = 0; row < 5; ++row) {
     const int y = 16 + 24 + 16 * row;
-    *caption_labels[row] = new forms::TLabel(this, Bounds{33 + 8, y, 63 - 8, 13}, captions[row]);
+    *caption_labels[row] = new forms::TLabel(this, Bounds{33 + 8, y, 63 - 8, 13}, captions[row],
+                                             forms::TAlignment::taRightJustify);
     *value_labels[row] = new forms::TLabel(this, Bounds{33 + 72, y, 257, 13}, "");
   }
   Label7 = new forms::TLabel(this, Bounds{16, 144, 45, 13}, "Katalog :");

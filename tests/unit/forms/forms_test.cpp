@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "resources/ProgramResources.h"
 #include "Forms/Application.h"
 #include "Forms/Buttons.h"
+#include "Forms/Controls.h"
 #include "Forms/Form.h"
 #include "Base/Exceptions.h"
 #include "test_support/temp_dir.h"
@@ -173,6 +175,71 @@ TEST_F(FormsTest, AddFormStoresTheReferenceBeforeTheConstructorRunsAndResetsItOn
   EXPECT_THROW(application_->AddForm(failing, &failing, &saw_itself, true), Exception);
   EXPECT_EQ(failing, nullptr);
   EXPECT_EQ(application_->Components().size(), 1u);
+}
+
+TEST_F(FormsTest, FormsArePaintedInTheDialogColourWithLabelsWholeInTheirFont) {
+  TestForm* form = nullptr;
+  application_->AddForm(form, "painted");
+  // The class paints the client area; without a brush it stays black.
+  WNDCLASSA registered{};
+  ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "TTestForm", &registered));
+  EXPECT_EQ(registered.hbrBackground,
+            reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
+
+  // A label asks its form for its colours; the form answers with the button face.
+  auto* label = new TLabel(form, Bounds{10, 10, 100, 5}, "E2E_PS");
+  HDC dc = GetDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  for (const UINT message : {UINT{WM_CTLCOLORSTATIC}, UINT{WM_CTLCOLORBTN}}) {
+    SetBkColor(dc, RGB(0, 0, 0));
+    const auto brush =
+        reinterpret_cast<HBRUSH>(SendMessageA(form->Handle(), message, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(label->Handle())));
+    ASSERT_NE(brush, nullptr) << message;
+    LOGBRUSH described{};
+    ASSERT_EQ(GetObjectA(brush, sizeof described, &described), static_cast<int>(sizeof described));
+    EXPECT_EQ(described.lbStyle, static_cast<UINT>(BS_SOLID));
+    EXPECT_EQ(described.lbColor, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
+  }
+
+  // The label made too low for its font grows to a whole line, descenders included, of the
+  // dialog font measured here on its own.
+  LOGFONTA dialog_font{};
+  dialog_font.lfHeight = -11;
+  std::strcpy(dialog_font.lfFaceName, "MS Sans Serif");
+  HFONT font = CreateFontIndirectA(&dialog_font);
+  HGDIOBJ previous = SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  ASSERT_TRUE(GetTextMetricsA(dc, &metrics));
+  SIZE caption{};
+  ASSERT_TRUE(GetTextExtentPoint32A(dc, "Komentarz :", 11, &caption));
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  ASSERT_GT(metrics.tmDescent, 0);
+  EXPECT_GE(label->BoundsRect().height, metrics.tmAscent + metrics.tmDescent);
+  RECT frame{};
+  ASSERT_TRUE(GetWindowRect(label->Handle(), &frame));
+  EXPECT_EQ(frame.bottom - frame.top, label->BoundsRect().height);
+  // A label laid out large enough keeps its size.
+  auto* tall = new TLabel(form, Bounds{10, 30, 100, 40}, "two\nlines");
+  EXPECT_EQ(tall->BoundsRect().height, 40);
+  EXPECT_EQ(tall->BoundsRect().width, 100);
+
+  // Too narrow, a label would wrap its last word onto a line nobody sees ("Komentarz" without
+  // its colon): it grows to its caption; right-aligned, it keeps its right edge.
+  ASSERT_GT(caption.cx, 20);
+  auto* left = new TLabel(form, Bounds{10, 80, 20, 13}, "Komentarz :");
+  EXPECT_EQ(left->BoundsRect().left, 10);
+  EXPECT_EQ(left->BoundsRect().width, caption.cx);
+  auto* right =
+      new TLabel(form, Bounds{60, 100, 20, 13}, "Komentarz :", TAlignment::taRightJustify);
+  EXPECT_EQ(right->BoundsRect().left + right->BoundsRect().width, 80);
+  EXPECT_EQ(right->BoundsRect().width, caption.cx);
+  ASSERT_TRUE(GetWindowRect(right->Handle(), &frame));
+  EXPECT_EQ(frame.right - frame.left, caption.cx);
 }
 
 TEST_F(FormsTest, RunLoopShowsThePrimaryFormEvenWhenQuitWasRequestedDuringCreation) {
