@@ -74,6 +74,27 @@ std::vector<std::string> ScreenFontNames() {
   return families;
 }
 
+// The face the font mapper takes for a fixed-pitch font of the modern family when no face is
+// named, as it realises it on the screen; empty when it cannot say.
+std::string MapperFixedPitchFace() {
+  LOGFONTA query{};
+  query.lfHeight = kBoxCellHeight;
+  query.lfCharSet = kEastEuropeCharset;
+  query.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  const HFONT font = CreateFontIndirectA(&query);
+  if (font == nullptr) return {};
+  std::string face;
+  if (HDC screen = GetDC(nullptr)) {
+    const HGDIOBJ previous = SelectObject(screen, font);
+    char name[LF_FACESIZE] = {};
+    if (GetTextFaceA(screen, sizeof name, name) > 0) face = name;
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+  }
+  DeleteObject(font);
+  return face;
+}
+
 }  // namespace
 
 bool MonospaceFontFilter(const TEXTMETRICA& metrics) {
@@ -123,6 +144,8 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Anuluj = new forms::TBitBtn(this, Bounds{408, 56, 89, 25}, "&Anuluj");
   Anuluj->SetKind(forms::TBitBtnKind::bkCancel);
   Anuluj->OnClick = [this](TObject* sender) { AnulujClick(sender); };
+  Zamiennik = new forms::TLabel(this, Bounds{24, 60, 176, 52}, "");
+  Zamiennik->SetVisible(false);
   OnCreate = [this](TObject* sender) { FormCreate(sender); };
   OnShow = [this](TObject* sender) { FormShow(sender); };
 }
@@ -133,7 +156,26 @@ TWyborFonty::~TWyborFonty() {
 
 std::string TWyborFonty::PreviewFaceName() const { return Box->Font().Name(); }
 
-void TWyborFonty::SetFaceName(const std::string& face) { PreviewFont().SetName(face); }
+void TWyborFonty::SetFaceName(const std::string& face) { PreviewFont().SetName(ResolveFace(face)); }
+
+std::string TWyborFonty::ResolveFace(const std::string& face) {
+  const auto& faces = FontyRodzaj->Items();
+  // Before the list is filled, or when no face passes the filter, there is nothing to offer.
+  if (faces.empty()) return face;
+  const int listed = FontyRodzaj->IndexOf(face);
+  if (listed >= 0) {
+    Zamiennik->SetVisible(false);
+    return face;
+  }
+  // A face that is not installed would leave the choice to the font mapper with no pitch
+  // asked for, and a proportional face tears every column of the grid apart.
+  int chosen = FontyRodzaj->IndexOf(MapperFixedPitchFace());
+  if (chosen < 0) chosen = 0;
+  const std::string& substitute = faces[static_cast<std::size_t>(chosen)];
+  Zamiennik->SetCaption("Brak czcionki \"" + face + "\", u\xBFyto \"" + substitute + "\".");
+  Zamiennik->SetVisible(true);
+  return substitute;
+}
 
 void TWyborFonty::FillFaceList() {
   graphics::TFont& measuring = Box->Font();

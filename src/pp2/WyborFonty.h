@@ -33,6 +33,10 @@ class TWyborFonty : public forms::TForm, public FontDialogValues {
   graphics::TFont& PreviewFont() { return Box->Font(); }
   std::string PreviewFaceName() const;
 
+  // A face of the list for `face`: itself when listed, else an installed fixed-pitch face (the
+  // font mapper's choice when listed, else the first in the list), which Zamiennik then names.
+  std::string ResolveFace(const std::string& face);
+
   // The dialog's three persistent values (font.def).
   std::string FaceName() const override { return PreviewFaceName(); }
   void SetFaceName(const std::string& face) override;
@@ -56,6 +60,8 @@ class TWyborFonty : public forms::TForm, public FontDialogValues {
   forms::TPaintBox* Box2;
   forms::TBitBtn* BitBtn2;
   forms::TBitBtn* Anuluj;
+  // Says which installed face stands in for a chosen face that is not installed.
+  forms::TLabel* Zamiennik;
 
   LOGFONTA SavedPrintLogFont{};
   std::string SavedHeightText;

@@ -68,6 +68,11 @@ FcPattern* MatchedPattern(const std::string& face, const LOGFONTA& font) {
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     if (const char* substitute = SubstituteFor(face))
       FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(substitute));
+    // A face that is not installed gives way to one of the pitch and family asked for, as the
+    // Windows mapper weighs pitch above everything but the name.
+    if (font.lfPitchAndFamily != 0)
+      FcPatternAddString(pattern, FC_FAMILY,
+                         reinterpret_cast<const FcChar8*>(GenericFamily(font.lfPitchAndFamily)));
   } else {
     FcPatternAddString(pattern, FC_FAMILY,
                        reinterpret_cast<const FcChar8*>(GenericFamily(font.lfPitchAndFamily)));

@@ -1,5 +1,6 @@
 // Text: the device context's text attributes, measuring and TextOutA.
 #include <algorithm>
+#include <string>
 
 #include "gdi/dc_output.h"
 #include "gdi/gdi_tables.h"
@@ -101,6 +102,29 @@ BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm) {
   }
   *lptm = font->Metrics();
   return TRUE;
+}
+
+// The installed family that stands for the selected font, which is the font mapper's choice
+// when the requested face is not installed.
+int WINAPI GetTextFaceA(HDC hdc, int c, LPSTR lpName) {
+  Lock lock(GdiTables::Instance().Lock());
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return 0;
+  const RealizedFont* font = wydruki::platform::SelectedFont(*dc);
+  if (font == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  const std::string& family = font->Family();
+  if (lpName == nullptr) return static_cast<int>(family.size()) + 1;
+  if (c <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::size_t copied = std::min(family.size(), static_cast<std::size_t>(c) - 1);
+  std::copy_n(family.begin(), copied, lpName);
+  lpName[copied] = '\0';
+  return static_cast<int>(copied) + 1;
 }
 
 BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl) {

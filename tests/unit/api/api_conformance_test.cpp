@@ -102,6 +102,7 @@ SIGNATURE(GetDeviceCaps, int(WINAPI*)(HDC, int));
 SIGNATURE(CreateFontIndirectA, HFONT(WINAPI*)(const LOGFONTA*));
 SIGNATURE(GetObjectA, int(WINAPI*)(HANDLE, int, LPVOID));
 SIGNATURE(GetTextMetricsA, BOOL(WINAPI*)(HDC, LPTEXTMETRICA));
+SIGNATURE(GetTextFaceA, int(WINAPI*)(HDC, int, LPSTR));
 SIGNATURE(GetTextExtentPointA, BOOL(WINAPI*)(HDC, LPCSTR, int, LPSIZE));
 SIGNATURE(TextOutA, BOOL(WINAPI*)(HDC, int, int, LPCSTR, int));
 SIGNATURE(CreatePenIndirect, HPEN(WINAPI*)(const LOGPEN*));

@@ -132,6 +132,40 @@ TEST_F(GdiFontTest, PitchAndFamilyFollowsWindowsForMonospacedAndProportionalFace
   ReleaseDC(nullptr, screen);
 }
 
+TEST_F(GdiFontTest, TextFaceNamesTheInstalledFaceTheMapperChose) {
+  HDC screen = GetDC(nullptr);
+  ASSERT_NE(screen, nullptr);
+  const auto face_of = [&](const char* face, BYTE pitch_and_family) {
+    LOGFONTA font = MakeFont(face, 28);
+    font.lfPitchAndFamily = pitch_and_family;
+    HFONT handle = CreateFontIndirectA(&font);
+    HGDIOBJ old = SelectObject(screen, handle);
+    char name[LF_FACESIZE] = {};
+    const int length = GetTextFaceA(screen, sizeof name, name);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(screen, &tm);
+    SelectObject(screen, old);
+    DeleteObject(handle);
+    EXPECT_EQ(length, static_cast<int>(std::strlen(name)) + 1) << "counts the terminator";
+    return std::make_pair(std::string(name), int(tm.tmPitchAndFamily));
+  };
+  EXPECT_EQ(face_of("DejaVu Sans Mono", 0).first, "DejaVu Sans Mono");
+  // A face that is not installed, asked for with a fixed pitch: an installed monospaced face.
+  const auto [fallback, pitch] = face_of("No Such Face", FIXED_PITCH | FF_MODERN);
+  EXPECT_FALSE(fallback.empty());
+  EXPECT_NE(fallback, "No Such Face");
+  EXPECT_EQ(pitch, 0x36) << fallback;
+
+  char small[5] = {'x', 'x', 'x', 'x', 'x'};
+  EXPECT_EQ(GetTextFaceA(screen, sizeof small, small), 5) << "cut to the buffer";
+  EXPECT_EQ(small[4], '\0');
+  EXPECT_GT(GetTextFaceA(screen, 0, nullptr), 1) << "no buffer: the size needed";
+  EXPECT_EQ(GetTextFaceA(screen, 0, small), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(GetTextFaceA(nullptr, sizeof small, small), 0);
+}
+
 TEST_F(GdiFontTest, MetricsReportWeightStyleAndCharacterSet) {
   HDC screen = GetDC(nullptr);
   LOGFONTA font = MakeFont("Courier New", -16, 0, DEFAULT_CHARSET, FW_BOLD);
@@ -225,5 +259,3 @@ TEST_F(GdiFontTest, EnumerationOffersCourierNewAndTheMonospaceFilterFindsIt) {
 
 }  // namespace
 }  // namespace wydruki::test
-
-

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -94,17 +95,47 @@ TEST_F(FontDialogTest, CancelBringsBackWhatTheDialogShowedWhenItOpened) {
   EXPECT_EQ(dialog.SavedPrintLogFont.lfHeight, 33);
 }
 
-TEST_F(FontDialogTest, AFaceNotInTheListLoadsAsAnEmptyField) {
+TEST_F(FontDialogTest, AFaceThatIsNotInstalledFallsBackToAFixedPitchFaceNamedInTheDialog) {
+  // Left to the font mapper with no pitch asked for, a missing face prints in a proportional
+  // face and tears the grid's columns apart.
   std::FILE* file = std::fopen(Native().c_str(), "wb");
   ASSERT_NE(file, nullptr);
   std::fputs("No Such Face\r\n100\r\n1\r\nFALSE\r\n", file);
   std::fclose(file);
   TWyborFonty& dialog = Open();
-  EXPECT_EQ(dialog.FontyRodzaj->ItemIndex(), -1);
-  EXPECT_EQ(dialog.FontyRodzaj->Text(), "");
-  EXPECT_STREQ(PrintLogFont.lfFaceName, "");
+  ASSERT_GE(dialog.FontyRodzaj->ItemIndex(), 0);
+  const std::string substitute = dialog.FontyRodzaj->Text();
+  EXPECT_NE(substitute, "No Such Face");
+  EXPECT_STREQ(PrintLogFont.lfFaceName, substitute.c_str());
+  EXPECT_EQ(dialog.PreviewFaceName(), substitute);
+  // The substitute is a monospaced TrueType face of the modern family.
+  LOGFONTA query{};
+  query.lfHeight = 28;
+  query.lfCharSet = 238;
+  std::strncpy(query.lfFaceName, substitute.c_str(), sizeof query.lfFaceName - 1);
+  HFONT font = CreateFontIndirectA(&query);
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font);
+  TEXTMETRICA metrics{};
+  EXPECT_TRUE(GetTextMetricsA(screen, &metrics));
+  EXPECT_EQ(metrics.tmPitchAndFamily, 0x36) << substitute;
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(font);
+  EXPECT_TRUE(dialog.Zamiennik->Visible());
+  EXPECT_EQ(dialog.Zamiennik->Caption(),
+            "Brak czcionki \"No Such Face\", u\xBFyto \"" + substitute + "\".");
   EXPECT_EQ(dialog.Grubosc->ItemIndex(), 1);
   EXPECT_EQ(PrintLogFont.lfHeight, 28);
+
+  // Once a listed face is loaded, the note goes.
+  file = std::fopen(Native().c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("Courier New\r\n100\r\n1\r\nFALSE\r\n", file);
+  std::fclose(file);
+  LoadFontSettings(&dialog);
+  EXPECT_EQ(dialog.PreviewFaceName(), "Courier New");
+  EXPECT_FALSE(dialog.Zamiennik->Visible());
 }
 
 // Filling the face list measures every face in the preview font; an empty face line must not
