@@ -34,5 +34,11 @@ for test in api_tests pp1_tests pp2_tests; do
     cat "build-win-x86_64/$test.log"
   fi
 done
+
+echo "== The 64-bit programs under Wine, end to end"
+total=$((total + 1))
+if ! ctest --test-dir build-win-x86_64 -R '^wine_agent_e2e$' --output-on-failure; then
+  failed=$((failed + 1))
+fi
 echo "windows: $((total - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
