@@ -204,9 +204,21 @@ TPaintBox::TPaintBox(TCustomForm* form, const Bounds& bounds)
   // Without a window of its own the box draws on a screen context, unseen but measurable.
   dc_ = GetDC(window_);
   canvas_.SetDeviceHandle(dc_);
+  if (window_ == nullptr) return;
+  window_procedure_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window_, GWLP_WNDPROC));
+  BindWindow(window_, [this](MessageRecord& message) {
+    message.Result =
+        CallWindowProcA(window_procedure_, window_, message.Msg, message.WParam, message.LParam);
+    if (message.Msg == WM_PAINT) OnPaint(this);
+  });
 }
 
 TPaintBox::~TPaintBox() {
+  if (window_ != nullptr && window_procedure_ != nullptr) {
+    // The control's own procedure sees the window out; this object is going.
+    UnbindWindow(window_);
+    SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window_procedure_));
+  }
   canvas_.SetDeviceHandle(nullptr);
   if (dc_ != nullptr) ReleaseDC(window_, dc_);
 }

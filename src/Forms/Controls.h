@@ -135,11 +135,14 @@ class TMaskEdit : public TControl {
   std::string text_ = "   ";
 };
 
-// A white box that the program draws on through its canvas.
+// A white box that the program draws on through its canvas. The box's window paints itself
+// white, over whatever was drawn before; OnPaint then draws the content again.
 class TPaintBox : public TControl {
  public:
   TPaintBox(TCustomForm* form, const Bounds& bounds);
   ~TPaintBox() override;
+
+  TNotifyEvent OnPaint;
 
   // The canvas on the box's window; none attached when there is no window to draw on.
   graphics::TCanvas& Canvas() { return canvas_; }
@@ -150,6 +153,7 @@ class TPaintBox : public TControl {
  private:
   graphics::TCanvas canvas_;
   HDC dc_ = nullptr;
+  WNDPROC window_procedure_ = nullptr;  // the standard control's own
 };
 
 }  // namespace wydruki::forms

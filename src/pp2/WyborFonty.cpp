@@ -122,6 +122,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Label6 = new forms::TLabel(this, Bounds{16, 256, 130, 13}, "Czcionka zmodyfikowana :");
   Panel1 = new forms::TPanel(this, Bounds{16, 272, 489, 113});
   Box = new forms::TPaintBox(this, Bounds{18, 274, 485, 109});
+  Box->OnPaint = [this](TObject*) { DrawSample(*Box); };
   Box->Font().SetName("Courier New");
   Box->Font().SetColor(graphics::clBlack);
   Box->Font().SetCharset(kEastEuropeCharset);
@@ -133,6 +134,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Label5 = new forms::TLabel(this, Bounds{16, 120, 60, 13}, "Czcionka  :");
   Panel2 = new forms::TPanel(this, Bounds{16, 136, 489, 113});
   Box2 = new forms::TPaintBox(this, Bounds{18, 138, 485, 109});
+  Box2->OnPaint = [this](TObject*) { DrawSample(*Box2); };
   Box2->Font().SetName("Courier New");
   Box2->Font().SetColor(graphics::clMaroon);
   Box2->Font().SetCharset(kEastEuropeCharset);

@@ -340,6 +340,28 @@ name_bottom=$(ink_bottom 120x20+100+36)
 [ "$name_bottom" -gt "$caption_bottom" ] ||
   fail "the label \"E2E_PS\" is cut at its baseline (ink to row $name_bottom, caption to $caption_bottom)"
 
+# --- the font dialog ---------------------------------------------------------------------------
+# "Czcionka" opens it; its sample boxes show the samples, and it names the face that stands in
+# for "Courier New", which this prefix does not have.
+xdotool mousemove --window "$config" 348 188 click 1
+dialog_shown() { xdotool search --onlyvisible --name '^Wyb.r Font.w$' >/dev/null 2>&1; }
+wait_for 30 "the font dialog after a click on \"Czcionka\"" dialog_shown
+dialog=$(xdotool search --onlyvisible --name '^Wyb.r Font.w$' | head -n 1)
+ink() { # the share of dark pixels in a region of the dialog's picture
+  convert "$artifacts/font-dialog.png" -crop "$1" +repage -colorspace gray -threshold 60% \
+    -format '%[fx:1-mean]\n' info:
+}
+samples_drawn() {
+  import -window "$dialog" "$artifacts/font-dialog.png" 2>/dev/null &&
+    awk -v a="$(ink 485x109+18+138)" -v b="$(ink 485x109+18+274)" 'BEGIN { exit !(a > 0.01 && b > 0.01) }'
+}
+wait_for 30 "the font dialog's samples" samples_drawn ||
+  fail "the sample boxes are empty: $artifacts/font-dialog.png"
+note "font dialog shown"
+xdotool key --window "$dialog" Escape
+dialog_gone() { ! dialog_shown; }
+wait_for 30 "Esc to close the font dialog" dialog_gone
+
 # --- the end -----------------------------------------------------------------------------------
 unexpected_windows
 printf '' >"$jobs_dir/koniec.drk"

@@ -242,6 +242,25 @@ TEST_F(FormsTest, FormsArePaintedInTheDialogColourWithLabelsWholeInTheirFont) {
   EXPECT_EQ(frame.right - frame.left, caption.cx);
 }
 
+TEST_F(FormsTest, APaintBoxDrawsItsContentAgainWhenItsWindowIsPainted) {
+  // The box's window paints itself white over what was drawn before: without OnPaint after it,
+  // the font dialog's samples vanish as soon as the dialog appears.
+  TestForm* form = nullptr;
+  application_->AddForm(form, "samples");
+  auto* box = new TPaintBox(form, Bounds{10, 10, 100, 50});
+  int painted = 0;
+  box->OnPaint = [&](TObject* sender) {
+    EXPECT_EQ(sender, box);
+    ++painted;
+  };
+  SendMessageA(box->Handle(), WM_PAINT, 0, 0);
+  EXPECT_EQ(painted, 1);
+  SendMessageA(box->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("x"));
+  EXPECT_EQ(painted, 1) << "other messages only reach the control";
+  delete box;
+  EXPECT_EQ(painted, 1);
+}
+
 TEST_F(FormsTest, RunLoopShowsThePrimaryFormEvenWhenQuitWasRequestedDuringCreation) {
   TestForm* main_form = nullptr;
   application_->AddForm(main_form, "Wydruki dla D95");
