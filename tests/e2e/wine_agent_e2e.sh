@@ -378,6 +378,8 @@ agent_status=0
 wait "$agent_pid" || agent_status=$?
 [ "$agent_status" = 0 ] || fail "the agent ended with status $agent_status"
 [ "$(completed_jobs)" = 2 ] || fail "$(completed_jobs) jobs in the queue at the end, not 2"
+grep -qF 'job "C:\JOBS\WYDRUK.TXT" on "E2E_PS": printed, 2 pages' "$root/agent.log" ||
+  fail "the agent's journal does not say the job printed: $(cat "$root/agent.log")"
 
 # A crash anywhere in the prefix prints a backtrace.
 for log in "$root"/*.log; do
