@@ -18,9 +18,9 @@ packages=(
   xfce4-panel
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
-  # Wine runs the Windows programs; the end-to-end test under Wine also needs an X server with a
-  # window manager, a screenshot and window tools, and PostScript to PDF.
-  packages+=(mingw-w64 wine64 xvfb openbox imagemagick xdotool x11-utils ghostscript)
+  # Wine runs the Windows programs; its end-to-end test also needs PostScript to PDF (and the
+  # display, window manager and window tools of the desktop test above).
+  packages+=(mingw-w64 wine64 ghostscript)
 fi
 
 missing=()
