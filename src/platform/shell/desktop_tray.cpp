@@ -5,7 +5,7 @@
 
 #include "common/debug_channel.h"
 #include "platform/api/user.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/tray_presence.h"
 #include "shell/tray_text.h"
 #include "user/menu_watch.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "shell/dbus_menu.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/tray_text.h"
 
 namespace wydruki::platform {

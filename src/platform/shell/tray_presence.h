@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "shell/dbus_menu.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 
 namespace wydruki::platform {
 

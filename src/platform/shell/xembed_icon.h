@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/tray_text.h"
 
 namespace wydruki::platform {

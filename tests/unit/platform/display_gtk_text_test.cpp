@@ -64,8 +64,8 @@ TEST(GtkText, IconRowsAreTurnedTopUpAndTheMaskCutsOut) {
   ASSERT_EQ(image.width, 2);
   ASSERT_EQ(image.height, 2);
   const std::vector<std::uint8_t> expected{
-      0xFF, 0, 0,    0xFF, 0,    0xFF, 0,    0xFF,  // top: red, green, opaque
-      0,    0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};    // bottom: blue opaque, white transparent
+      0xFF, 0, 0,    0xFF, 0, 0xFF, 0, 0xFF,  // top: red, green, opaque
+      0,    0, 0xFF, 0xFF, 0, 0,    0, 0};    // bottom: blue opaque, white cut out
   EXPECT_EQ(image.pixels, expected);
 }
 

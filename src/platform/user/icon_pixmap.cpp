@@ -1,4 +1,4 @@
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-// An icon's image as the desktop's notification hosts want it.
+// An icon's image as the desktop wants it: the notification hosts and GTK.
 //
 // The program's icons are kept as Windows stores them: a BITMAPINFOHEADER whose height counts
 // the colour rows and the mask rows together, a palette for 1, 4 and 8 bits per pixel, then
