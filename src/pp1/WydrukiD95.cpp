@@ -113,7 +113,7 @@ std::string PrinterTrouble(DWORD failed_call_error, const std::exception& error)
       situation = "the printer does not accept jobs now";
       break;
     default:
-      return "Printer \"" + name + "\": " + error.what();
+      return error.what();  // the printer call's own reason says it
   }
   return "Printer \"" + name + "\": " + situation + " (" + detail +
          "). The job is kept and tried again.";
