@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -g -O1"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DWYDRUKI_BUILD_FUZZ=ON \
-  -DWYDRUKI_BUILD_TESTS=OFF -DWYDRUKI_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
+  -DWYDRUKI_BUILD_TESTS=OFF -DWYDRUKI_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug -DWYDRUKI_WERROR=ON \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-fuzz -j"$(nproc 2>/dev/null || echo 2)" \

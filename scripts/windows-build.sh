@@ -10,7 +10,7 @@ for arch in i686 x86_64; do
   echo "== Windows $arch"
   cmake -S . -B "build-win-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$arch-w64-mingw32.cmake" \
-    -DWYDRUKI_BUILD_BENCH=OFF >/dev/null
+    -DWYDRUKI_BUILD_BENCH=OFF -DWYDRUKI_WERROR=ON >/dev/null
   cmake --build "build-win-$arch" -j"$jobs"
 done
 

@@ -22,6 +22,14 @@ std::string OnPort(const std::string& device, const std::string& port) {
 // "" that the spooler cannot write to, and every document made on it is lost.
 const char* NameOrNone(const std::string& name) { return name.empty() ? nullptr : name.c_str(); }
 
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
 bool RunningOnNt() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -149,7 +157,8 @@ void TPrinter::SelectDefaultPrinter() {
   const std::string device = NextCommaField(cursor);
   auto& list = PrinterList();
   for (const auto& entry : list) {
-    if (entry.device->DeviceName == device) {
+    // Printer names ignore letter case, as the spooler's own do.
+    if (SameNameIgnoringCase(entry.device->DeviceName, device)) {
       // Copies: selecting may append to the list.
       const TPrinterDevice chosen = *entry.device;
       SelectDevice(chosen.DeviceName, chosen.DriverName, chosen.PortName, nullptr);
@@ -250,6 +259,7 @@ void TPrinter::SetHandleState(HandleState target) {
                        : CreateDCA(NameOrNone(entry.DriverName), entry.DeviceName.c_str(),
                                    NameOrNone(entry.PortName), device_mode_view_);
   if (made == nullptr) {
+    last_system_error_ = GetLastError();
     // No context is held now; the next operation that needs one tries again.
     if (state_ != HandleState::NoHandle && device_context_ == nullptr)
       state_ = HandleState::NoHandle;
@@ -278,9 +288,9 @@ void TPrinter::StartDocument() {
   DOCINFOA info;
   std::memset(&info, 0, sizeof info);
   info.cbSize = sizeof info;
-  char name[32] = {};
-  std::strncpy(name, DocumentTitle.c_str(), 31);
-  info.lpszDocName = name;
+  // The whole title: the system names the job and its output after the printed file, which a
+  // cut after 31 characters would lose in a long directory path.
+  info.lpszDocName = DocumentTitle.c_str();
   SetAbortProc(device_context_, PrintAbortCallback);
   if (StartDocA(device_context_, &info) <= 0) FailDocument();
   if (StartPage(device_context_) <= 0) FailDocument();
@@ -288,7 +298,8 @@ void TPrinter::StartDocument() {
 
 void TPrinter::FailDocument() {
   // The reason is read before anything else can overwrite the last error.
-  const std::string reason = SystemErrorText(GetLastError());
+  last_system_error_ = GetLastError();
+  const std::string reason = SystemErrorText(last_system_error_);
   // Whatever the system still holds of the document is discarded: a failed document never
   // reaches the printer, and the object is ready for the next one.
   AbortDoc(device_context_);
@@ -296,6 +307,17 @@ void TPrinter::FailDocument() {
   cancelled_ = false;
   current_page_ = 0;
   throw EPrinter(reason);
+}
+
+void TPrinter::Refresh() {
+  if (printing_) throw EPrinter(kPrintingInProgress);
+  SetHandleState(HandleState::NoHandle);
+  list_.reset();
+  selected_index_ = -1;
+  ReleaseDeviceMode();
+  if (spooler_handle_ != nullptr) ClosePrinter(spooler_handle_);
+  spooler_handle_ = nullptr;
+  last_system_error_ = ERROR_SUCCESS;
 }
 
 void TPrinter::NextPage() {

@@ -73,6 +73,11 @@ class TPrinter {
   void FinishDocument();
   void CancelDocument();
   void SetPageOrientation(TPrinterOrientation orientation);
+  // Forgets the printer list, the chosen printer, its device mode and contexts: the next use
+  // looks the printers up again, as after the print system came back or changed.
+  void Refresh();
+  // The system's error code of the last printer call that failed (ERROR_SUCCESS after Refresh).
+  DWORD LastSystemError() const { return last_system_error_; }
   int PrintableWidth();
   int PrintableHeight();
   TPrinterCanvas& PrintCanvas();
@@ -120,6 +125,7 @@ class TPrinter {
   DEVMODEA* device_mode_view_ = nullptr;
   HGLOBAL device_mode_block_ = nullptr;
   HANDLE spooler_handle_ = nullptr;
+  DWORD last_system_error_ = ERROR_SUCCESS;
 };
 
 // The program's one printer object, made on first call.

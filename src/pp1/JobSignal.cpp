@@ -39,9 +39,14 @@ JobSignal ReadJobFile(const std::string& path) {
   try {
     pp2::TextLineReader reader(path);
     if (!reader.IsOpen()) return signal;
-    signal.file_name = reader.ReadLine();
-    const std::string second = reader.ReadLine();
-    if (const auto n = ParseJobInteger(second)) {
+    // A path the companion writes is short. A longer line 1 names no file the agent would
+    // print, and reading it whole could take the whole memory: the signal names nothing.
+    const auto first = reader.ReadLineUpTo(kMaxSignalLine);
+    if (!first) return signal;
+    signal.file_name = *first;
+    const auto second = reader.ReadLineUpTo(kMaxSignalLine);
+    if (!second) return signal;
+    if (const auto n = ParseJobInteger(*second)) {
       // One more than the largest integer has no 32-bit value: such a line is not used.
       if (*n < std::numeric_limits<std::int32_t>::max()) signal.lines_per_page = *n + 1;
     }

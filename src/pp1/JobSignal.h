@@ -18,6 +18,10 @@ struct JobSignal {
   std::optional<std::int32_t> lines_per_page;  // line 2 plus one, when valid
 };
 
+// The longest line of a signal that is read; a longer line 1 names no file, a longer line 2
+// is no number.
+inline constexpr std::size_t kMaxSignalLine = 4096;
+
 // Reads the signal at `path`. Nothing is reported: an unreadable signal names no file.
 JobSignal ReadJobFile(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "Forms/Application.h"
 #include "Base/SystemError.h"
 #include "Printers/Printer.h"
+#include "pp1/AgentCommandLine.h"
 #include "pp1/CharMap.h"
 #include "pp1/JobJournal.h"
 #include "pp1/JobSignal.h"
@@ -14,6 +15,9 @@
 #include "pp2/WyborFonty.h"
 #include "resources/ProgramResources.h"
 #include "resources/TrayIcons.h"
+#ifndef _WIN32
+#include "platform/agent_environment.h"
+#endif
 
 namespace wydruki::pp1 {
 
@@ -63,6 +67,8 @@ struct LineMarks {
     }
   }
 };
+// How long a job that failed waits before it is tried again.
+constexpr DWORD kRetryPauseMs = 5000;
 constexpr const char* kProgressHint = "Wydruk dla D'95 Drukowanie :";
 
 void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
@@ -76,6 +82,41 @@ int Percentage(std::uint64_t fetched, std::uint64_t size) {
   const long double percent =
       static_cast<long double>(position) / static_cast<long double>(blocks) * 100.0L;
   return static_cast<int>(std::min(100.0L, std::trunc(percent)));
+}
+
+// Why the printer cannot take the job, in the user's terms: which printer, whether the print
+// system answers or knows it, and the system's own reason.
+std::string PrinterTrouble(DWORD failed_call_error, const std::exception& error) {
+  const PrinterDestination printer = DefaultPrinterDestination();
+  if (printer.name.empty()) return error.what();
+  std::string name = printer.name;
+  DWORD reason = failed_call_error;
+  HANDLE handle = nullptr;
+  if (OpenPrinterA(name.data(), &handle, nullptr)) {
+    ClosePrinter(handle);
+  } else {
+    reason = GetLastError();
+  }
+  std::string situation;
+  std::string detail = SystemErrorText(reason);
+  switch (reason) {
+    case RPC_S_SERVER_UNAVAILABLE:
+      situation = "the print system cannot be reached";
+#ifndef _WIN32
+      if (const auto why = platform::PrintSystemUnreachableReason()) detail = *why;
+#endif
+      break;
+    case ERROR_INVALID_PRINTER_NAME:
+      situation = "the print system does not know this printer";
+      break;
+    case ERROR_INVALID_PRINTER_STATE:
+      situation = "the printer does not accept jobs now";
+      break;
+    default:
+      return error.what();  // the printer call's own reason says it
+  }
+  return "Printer \"" + name + "\": " + situation + " (" + detail +
+         "). The job is kept and tried again.";
 }
 
 }  // namespace
@@ -113,7 +154,9 @@ bool Exists(const std::string& name) {
   const HANDLE search = FindFirstFileA(name.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
-  if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  // A device or a pipe is no file to print nor a signal: it does not exist for the agent.
+  if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return false;
   FILETIME local{};
   WORD date = 0, time = 0;
   return FileTimeToLocalFileTime(&found.ftLastWriteTime, &local) &&
@@ -194,12 +237,18 @@ TWydrukiD95::~TWydrukiD95() {
 
 void TWydrukiD95::FormCreate(TObject*) {
   // The first copy owns the mutex until it ends; the system releases it then.
-  CreateMutexA(nullptr, TRUE, "ZMWPDRK");
+  const HANDLE mutex = CreateMutexA(nullptr, TRUE, "ZMWPDRK");
   const DWORD mutex_error = GetLastError();
+  // Without the mutex nothing tells whether another copy runs: starting a second one could
+  // print every job twice, and ending quietly as if one ran could leave none.
+  if (mutex == nullptr)
+    throw Exception("The single-instance mutex \"ZMWPDRK\" cannot be created: " +
+                    SystemErrorText(mutex_error));
   JobDirectory = pp2::ProgramDirectory();
   if (ProgramArguments().size() == 1) JobDirectory = ProgramArguments().front();
   Label6->SetCaption(JobDirectory);
-  if (mutex_error != 0) {
+  if (mutex_error == ERROR_ALREADY_EXISTS) {
+    SecondCopy = true;
     // Another copy is running: only start the companion, and end.
     WinExec(kCompanion, SW_SHOWDEFAULT);
     forms::Application()->RequestQuit();
@@ -405,7 +454,15 @@ std::string TWydrukiD95::ActivePrinterName() {
 
 void TWydrukiD95::Timer1Timer(TObject*) {
   if (FirstTick) {
-    if (Exists(JobDirectory + kStopSignal)) DeleteSignalFile(JobDirectory + kStopSignal);
+    if (Exists(JobDirectory + kStopSignal)) {
+      DeleteSignalFile(JobDirectory + kStopSignal);
+      // Left by an earlier run and not this user's to remove (a shared directory with the
+      // sticky bit): it is stale, and must not end this run nor every later one.
+      if (Exists(JobDirectory + kStopSignal)) {
+        if (auto identity = SignalIdentity::Of(JobDirectory + kStopSignal))
+          stale_stop_signal_ = std::make_unique<SignalIdentity>(std::move(*identity));
+      }
+    }
     SetVisible(false);
     FirstTick = false;
     WinExec(kCompanion, SW_SHOWDEFAULT);
@@ -420,10 +477,18 @@ void TWydrukiD95::Timer1Timer(TObject*) {
     } else if (IsRetiredSignal(signal_path)) {
       // Printed already; only its signal could not be removed. Try again, print nothing.
       RetireJobSignal(signal_path, *identity);
+    } else if (retry_pending_ && static_cast<LONG>(GetTickCount() - retry_at_) < 0) {
+      // A kept job waits for its next attempt; the stop signal is still seen every tick.
     } else {
       const JobSignal signal = ReadJobFile(signal_path);
       if (signal.lines_per_page) JobLinesPerPage = *signal.lines_per_page;
       if (!signal.file_name.empty() && Exists(signal.file_name)) {
+        printers::TPrinter& printer = printers::ActivePrinter();
+        // After a printer error the printers are looked up again: the print system may have
+        // come back, or its default and queues changed meanwhile.
+        if (printers_stale_ && !printer.IsPrinting()) printer.Refresh();
+        printers_stale_ = false;
+        retry_pending_ = false;
         try {
           job_pages_ = 0;
           const JobOutcome outcome = WydrukPliku(signal.file_name);
@@ -435,24 +500,42 @@ void TWydrukiD95::Timer1Timer(TObject*) {
           }
           last_reported_failure_.clear();
         } catch (const std::exception& error) {
-          // The job stays and is tried again; the same failure is reported only once.
-          const std::string failure = signal.file_name + '\n' + error.what();
+          // The job stays and is tried again a few seconds later, so that a print system
+          // that does not answer is not asked on every tick; the same failure is reported
+          // only once.
+          const bool printer_error = dynamic_cast<const printers::EPrinter*>(&error) != nullptr;
+          printers_stale_ = printer_error;
+          retry_pending_ = true;
+          retry_at_ = GetTickCount() + kRetryPauseMs;
+          const std::string message =
+              printer_error ? PrinterTrouble(printer.LastSystemError(), error) : error.what();
+          const std::string failure = signal.file_name + '\n' + message;
           if (failure != last_reported_failure_) {
             last_reported_failure_ = failure;
             WriteJobJournal(JobJournalLine(signal.file_name, ActivePrinterName(), job_pages_,
                                            JobResult::Failed, error.what()));
             if (forms::TApplication* application = forms::Application())
-              application->ReportError(error);
+              application->ReportError(Exception(message));
           }
         }
       }
     }
     Timer1->SetEnabled(true);
+  } else {
+    // No job is kept: the next one is tried at once (and an old retry time, compared across
+    // the wrap of the tick count, can never hold it back).
+    retry_pending_ = false;
   }
-  if (Exists(JobDirectory + kStopSignal)) {
+  if (Exists(JobDirectory + kStopSignal) && !IsStaleStopSignal()) {
     DeleteSignalFile(JobDirectory + kStopSignal);
     CloseForm();
   }
+}
+
+bool TWydrukiD95::IsStaleStopSignal() const {
+  if (!stale_stop_signal_) return false;
+  const auto identity = SignalIdentity::Of(JobDirectory + kStopSignal);
+  return identity && *identity == *stale_stop_signal_;
 }
 
 }  // namespace wydruki::pp1

@@ -63,6 +63,8 @@ class TWydrukiD95 : public forms::TForm {
   JobOutcome WydrukPliku(const std::string& name);
 
   std::string JobDirectory;
+  // Another copy was running at creation: this one only starts the companion and ends.
+  bool SecondCopy = false;
   bool FirstTick = true;
   std::int32_t JobLinesPerPage = 77;
   bool CancelRequested = false;
@@ -107,9 +109,17 @@ class TWydrukiD95 : public forms::TForm {
   // is left for the next tick.
   void RetireJobSignal(const std::string& path, const SignalIdentity& job);
   bool IsRetiredSignal(const std::string& path) const;
+  // The stop signal found at the first tick that could not be removed, when it is still there.
+  bool IsStaleStopSignal() const;
 
   std::unique_ptr<PagePrinter> pages_;
   std::unique_ptr<SignalIdentity> retired_signal_;
+  std::unique_ptr<SignalIdentity> stale_stop_signal_;
+  // A failed job is kept and waits until retry_at_ (GetTickCount) before it is tried again;
+  // after a printer error the printers are looked up afresh at that attempt.
+  bool retry_pending_ = false;
+  DWORD retry_at_ = 0;
+  bool printers_stale_ = false;
   std::string last_reported_failure_;
   int job_pages_ = 0;  // pages of the current job drawn so far, for the job journal
   std::string ActivePrinterName();

@@ -13,6 +13,12 @@ TextLineReader::TextLineReader(const std::string& path) : path_(path) {
   file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file_ == INVALID_HANDLE_VALUE) open_error_ = GetLastError();
+  // A device or a pipe is an endless or blocking stream of bytes: no file to read here, and
+  // treated like one that does not exist.
+  if (file_ != INVALID_HANDLE_VALUE && GetFileType(file_) != FILE_TYPE_DISK) {
+    Close();
+    open_error_ = ERROR_FILE_NOT_FOUND;
+  }
 }
 
 TextLineReader::~TextLineReader() { Close(); }
@@ -45,7 +51,9 @@ bool TextLineReader::Fill() {
 
 bool TextLineReader::AtEnd() { return !Fill() || buffer_[position_] == kEndOfFile; }
 
-std::string TextLineReader::ReadLine() {
+std::string TextLineReader::ReadLine() { return *ReadLineUpTo(std::string::npos); }
+
+std::optional<std::string> TextLineReader::ReadLineUpTo(std::size_t limit) {
   std::string line;
   while (Fill()) {
     const unsigned char c = buffer_[position_];
@@ -56,6 +64,7 @@ std::string TextLineReader::ReadLine() {
       if (Fill() && buffer_[position_] == kLineFeed) ++position_;
       break;
     }
+    if (line.size() == limit) return std::nullopt;
     line.push_back(static_cast<char>(c));
   }
   return line;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "Base/Exceptions.h"
@@ -20,7 +21,8 @@ class EInOutError : public Exception {
 class TextLineReader {
  public:
   // Opens `path` for reading, sharing it with other readers. Not open() when that fails, for
-  // example while another program still holds the file open for writing.
+  // example while another program still holds the file open for writing, and not open() for
+  // anything but a file on disk: a device or a pipe is an endless or blocking stream of bytes.
   explicit TextLineReader(const std::string& path);
   ~TextLineReader();
   TextLineReader(const TextLineReader&) = delete;
@@ -38,6 +40,9 @@ class TextLineReader {
   // the line ended there (its end consumed, or the end of the file reached). A line of any
   // length is thus read in bounded memory. Throws EInOutError as ReadLine does.
   bool ReadLinePiece(std::string& piece, std::size_t limit);
+  // The next line when it is at most `limit` bytes long; nullopt when it is longer, having
+  // read no more than `limit` + 1 of its bytes (the reader is then inside that line).
+  std::optional<std::string> ReadLineUpTo(std::size_t limit);
   // Bytes fetched from the file so far (whole buffers, so ahead of the lines read).
   std::uint64_t BytesFetched() const { return fetched_; }
   // The file's length in bytes.

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "test_support/temp_dir.h"
@@ -83,6 +85,10 @@ class AgentHarness {
         const int fd = ::open(stderr_file_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         if (fd >= 0) ::dup2(fd, 2);
       }
+      for (const auto& [name, value] : environment_) ::setenv(name.c_str(), value.c_str(), 1);
+      if (run_as_) {
+        if (::setgid(run_as_->second) != 0 || ::setuid(run_as_->first) != 0) ::_exit(125);
+      }
       if (::chdir(dir_.path().c_str()) != 0) ::_exit(126);
       if (without_file_overrides_) {
         // The superuser reads and writes past permissions; without these two capabilities a
@@ -102,13 +108,24 @@ class AgentHarness {
 
   // The agent started next is bound by permission bits even when the tests run as root.
   void WithoutFileOverrides() { without_file_overrides_ = true; }
+  // Later starts send the agent's standard error to ErrorOutput() instead of the test's.
+  void CaptureErrors() { CaptureStderr("agent.err"); }
+  std::string ErrorOutput() const { return dir_.Exists("agent.err") ? dir_.Read("agent.err") : ""; }
+  // Later starts set this variable for the agent (after the harness's own).
+  void SetEnvironment(const std::string& name, const std::string& value) {
+    environment_.emplace_back(name, value);
+  }
+  // Later starts run the agent as this user and group (the test must be root).
+  void RunAs(uid_t uid, gid_t gid) { run_as_ = std::make_pair(uid, gid); }
 
   // Waits (bounded) for the agent to end; its exit status, or nullopt when it did not end.
-  std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+  // `usage`, when given, receives what the agent used (its peak memory among others).
+  std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit,
+                                 struct rusage* usage = nullptr) {
     const auto end = std::chrono::steady_clock::now() + limit;
     do {
       int status = 0;
-      if (::waitpid(pid, &status, WNOHANG) == pid) {
+      if (::wait4(pid, &status, WNOHANG, usage) == pid) {
         std::erase(running_, pid);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
@@ -163,6 +180,8 @@ class AgentHarness {
   std::vector<pid_t> running_;
   std::string stderr_file_;
   bool without_file_overrides_ = false;
+  std::vector<std::pair<std::string, std::string>> environment_;
+  std::optional<std::pair<uid_t, gid_t>> run_as_;
 };
 
 // Counts the times files in a directory are opened (inotify): the agent opens the job signal at

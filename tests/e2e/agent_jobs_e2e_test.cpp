@@ -290,8 +290,8 @@ TEST(AgentJobs, ASignalReplacedWhileAJobPrintsIsPrintedNotDeletedUnseen) {
     return trace.find("DOC ") != std::string::npos;
   }));
   agent.Job("DRUGI.TXT", "B\r\n");  // written while the first job cannot end
-  // A document is named after its file, cut to 31 characters.
-  const std::string second = "DOC " + agent.Path("jobs/DRUGI.TXT").substr(0, 31) + "\n";
+  // A document is named after its file, the whole path.
+  const std::string second = "DOC " + agent.Path("jobs/DRUGI.TXT") + "\n";
   ASSERT_TRUE(AgentHarness::WaitUntil(
       [&] {
         read_some();

@@ -193,8 +193,8 @@ CupsScheduler::CupsScheduler() {
                 "DefaultAuthType None\n"
                 "WebInterface No\n"
                 "JobKillDelay 1\n"
-            // Keep each queue's own default page: otherwise cupsd rewrites it from the locale.
-            "DefaultPaperSize None\n"
+                // Keep each queue's own default page: otherwise cupsd rewrites it from the locale.
+                "DefaultPaperSize None\n"
                 "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                 "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
   const auto [user, group] = FilterUserAndGroup();
@@ -205,6 +205,17 @@ CupsScheduler::CupsScheduler() {
                 "/log/access_log\n" + "PageLog " + root_ + "/log/page_log\n" + "User " + user +
                 "\n" + "Group " + group + "\n" + "SystemGroup root\n" + "FileDevice Yes\n");
 
+  try {
+    StartDaemon();
+  } catch (...) {
+    std::filesystem::remove_all(root_);
+    throw;
+  }
+  if (const char* old = std::getenv("CUPS_SERVER")) old_cups_server_ = old;
+  ::setenv("CUPS_SERVER", server_.c_str(), 1);
+}
+
+void CupsScheduler::StartDaemon() {
   const std::string config = root_ + "/conf/cupsd.conf";
   const std::string files = root_ + "/conf/cups-files.conf";
   const std::string log = root_ + "/log/stdout";
@@ -225,7 +236,6 @@ CupsScheduler::CupsScheduler() {
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     pid_ = -1;
-    std::filesystem::remove_all(root_);
     throw std::runtime_error("cannot start " + std::string(kCupsd));
   }
 
@@ -246,12 +256,13 @@ CupsScheduler::CupsScheduler() {
   if (!up) {
     const std::string message = "the test scheduler did not come up:\n" + ReadFile(log) + Log();
     StopDaemon();
-    std::filesystem::remove_all(root_);
     throw std::runtime_error(message);
   }
-  if (const char* old = std::getenv("CUPS_SERVER")) old_cups_server_ = old;
-  ::setenv("CUPS_SERVER", server_.c_str(), 1);
 }
+
+void CupsScheduler::Halt() { StopDaemon(); }
+
+void CupsScheduler::Resume() { StartDaemon(); }
 
 CupsScheduler::~CupsScheduler() {
   StopDaemon();
@@ -310,6 +321,10 @@ void CupsScheduler::RejectJobs(const std::string& name) {
   Run({"/usr/sbin/cupsreject", "-h", server_, name});
 }
 
+void CupsScheduler::AcceptJobs(const std::string& name) {
+  Run({"/usr/sbin/cupsaccept", "-h", server_, name});
+}
+
 void CupsScheduler::Stop(const std::string& name) {
   Run({"/usr/sbin/cupsdisable", "-h", server_, name});
 }
@@ -327,6 +342,15 @@ bool CupsScheduler::WaitUntilIdle(std::chrono::milliseconds limit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
+}
+
+int CupsScheduler::CompletedJobs() {
+  std::string jobs;
+  if (RunProgram({"/usr/bin/lpstat", "-h", server_, "-W", "completed", "-o"}, &jobs) != 0)
+    return -1;
+  int count = 0;
+  for (const char c : jobs) count += c == '\n';
+  return count;
 }
 
 std::string CupsScheduler::Log() const { return ReadFile(root_ + "/log/error_log"); }

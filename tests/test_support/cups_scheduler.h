@@ -48,8 +48,17 @@ class CupsScheduler {
   std::string OutputPath(const std::string& name) const;
   // The queue refuses new jobs (cupsreject).
   void RejectJobs(const std::string& name);
+  // The queue takes new jobs again (cupsaccept).
+  void AcceptJobs(const std::string& name);
   // The queue is stopped (cupsdisable): it still accepts jobs but does not print them.
   void Stop(const std::string& name);
+  // The scheduler goes away as in an update or a reboot of the print server (its queues and
+  // jobs stay on disk); Resume starts it again on the same port. Resume throws as the
+  // constructor does.
+  void Halt();
+  void Resume();
+  // The number of jobs the scheduler has completed; -1 when it does not answer.
+  int CompletedJobs();
   // Makes the queue the scheduler's default destination.
   void SetDefault(const std::string& name);
   // Waits (bounded) until the scheduler has no unfinished job; false on time-out.
@@ -59,6 +68,7 @@ class CupsScheduler {
 
  private:
   void Run(const std::vector<std::string>& arguments, std::string* output = nullptr);
+  void StartDaemon();
   void StopDaemon();
 
   std::string root_;

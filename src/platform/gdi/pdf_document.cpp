@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "common/termination_signals.h"
 #include "gdi/glyph_run.h"
 #include "platform/api/kernel.h"
 
@@ -57,7 +58,7 @@ class PdfDocument final : public PrintDocument {
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_set_font_options(cr_, options);
     cairo_font_options_destroy(options);
-    if (Usable()) writer_ = std::thread([this] { WritePages(); });
+    if (Usable()) writer_ = StartWorkerThread([this] { WritePages(); });
   }
 
   ~PdfDocument() override { Abort(); }

@@ -174,7 +174,7 @@ std::string ToDosPath(std::string_view native_absolute_path) {
     if (c == '/') c = '\\';
   }
   if (best_letter == '\0') return tail;
-  if (tail.empty()) tail = "\\";
+  if (tail.empty()) tail.push_back('\\');  // the drive's root
   return std::string(1, best_letter) + ":" + tail;
 }
 

@@ -10,8 +10,9 @@
 
 namespace wydruki::platform {
 
-// FILE_ATTRIBUTE_DIRECTORY for directories; FILE_ATTRIBUTE_ARCHIVE for files, as files written on
-// Windows carry it, plus FILE_ATTRIBUTE_READONLY when this process may not write the file.
+// FILE_ATTRIBUTE_DIRECTORY for directories; FILE_ATTRIBUTE_DEVICE for devices, pipes and
+// sockets; FILE_ATTRIBUTE_ARCHIVE for files, as files written on Windows carry it, plus
+// FILE_ATTRIBUTE_READONLY when the file has no write permission bit for anyone.
 DWORD WindowsAttributes(const std::string& path, const struct stat& info);
 
 // A Linux time as a FILETIME (100-nanosecond intervals since 1601-01-01 UTC); times before 1601

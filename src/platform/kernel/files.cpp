@@ -322,6 +322,21 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   return static_cast<DWORD>(size & 0xffffffffu);
 }
 
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  const auto file = FileFromHandle(hFile);
+  if (!file) return FILE_TYPE_UNKNOWN;
+  struct stat info {};
+  if (::fstat(file->fd(), &info) != 0) {
+    SetLastError(WindowsErrorFromErrno(errno));
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISREG(info.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(info.st_mode)) return FILE_TYPE_CHAR;  // NUL, CON and the like
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
+}
+
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   if (lpFileName == nullptr || *lpFileName == '\0') {
     SetLastError(ERROR_PATH_NOT_FOUND);

@@ -41,6 +41,8 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
     {ERROR_INVALID_PRINTER_NAME, "The printer name is invalid."},
+    {ERROR_INVALID_PRINTER_STATE, "The printer does not accept jobs."},
+    {RPC_S_SERVER_UNAVAILABLE, "The print service does not answer."},
 };
 
 }  // namespace

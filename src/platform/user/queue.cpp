@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
+#include "common/termination_signals.h"
 #include "platform/api/kernel.h"
 #include "user/display_driver.h"
 #include "user/user_state.h"
@@ -26,16 +28,20 @@ namespace {
 
 UserState& State() { return UserState::Instance(); }
 
-// SIGTERM and SIGINT reach the queue through a pipe: the handler only writes a byte.
+// The termination signals reach the queue through a pipe: the handler writes a byte, then sets
+// a flag so the queue reads the pipe only when a signal came. The byte is written first: a
+// queue that sees the flag always finds the byte, and a queue that finds the pipe readable
+// before the flag is set reads it at the next look. The other order could let the queue clear
+// the flag, find the pipe still empty, and then wait on a pipe it would never read again.
 int signal_pipe[2] = {-1, -1};
-// Set by the handler too, so the queue looks at the pipe only when a signal came.
-volatile sig_atomic_t signal_arrived = 0;
+std::atomic<bool> signal_arrived{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set in a signal handler");
 
 void OnTerminationSignal(int) {
   const int saved = errno;
-  signal_arrived = 1;
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = ::write(signal_pipe[1], &byte, 1);
+  signal_arrived.store(true);
   errno = saved;
 }
 
@@ -46,8 +52,8 @@ void InstallSignalHandlers() {
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : wydruki::platform::kTerminationSignals)
+      ::sigaction(signal, &action, nullptr);
     return true;
   }();
   (void)installed;
@@ -59,8 +65,7 @@ DWORD Now() { return GetTickCount(); }
 // so a job in progress finishes before the program ends. Tool windows (hidden helpers) are not
 // asked.
 void TakeSignals() {
-  if (signal_pipe[0] < 0 || signal_arrived == 0) return;
-  signal_arrived = 0;
+  if (signal_pipe[0] < 0 || !signal_arrived.exchange(false)) return;
   char bytes[16];
   bool requested = false;
   while (::read(signal_pipe[0], bytes, sizeof bytes) > 0) requested = true;

@@ -1,11 +1,15 @@
 #include "winspool/cups_destinations.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string_view>
 
 #include "common/ascii_case.h"
+#include "common/debug_channel.h"
+#include "platform/api/kernel.h"
 #include "platform/api/winspool.h"
 
 namespace wydruki::platform {
@@ -13,6 +17,25 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
 constexpr double kRequestTimeoutSeconds = 10.0;
+// A scheduler that takes the connection must answer a first small request within this long
+// (a hung scheduler, or a host whose network answers while its service does not, would
+// otherwise hold every request for the full time-out).
+constexpr double kFirstAnswerTimeoutSeconds = 1.0;
+// After the scheduler failed to answer, it is not asked again for this long: one attempt to
+// print makes several calls, and each would otherwise wait for the connect time-out. The
+// window is shorter than the agent's pause between two attempts, so every attempt asks anew.
+constexpr auto kUnreachableWindow = std::chrono::milliseconds(3000);
+
+struct Reachability {
+  std::mutex mutex;
+  std::string quiet_server;  // the scheduler left alone until quiet_until
+  std::chrono::steady_clock::time_point quiet_until{};
+  std::string reason;  // why the last connection failed; empty after one succeeded
+};
+Reachability& SchedulerReachability() {
+  static Reachability* state = new Reachability;  // lives as long as the process
+  return *state;
+}
 
 std::string OptionOf(const cups_dest_t& dest, const char* name) {
   const char* value = cupsGetOption(name, dest.num_options, dest.options);
@@ -102,16 +125,57 @@ bool Plausible(const CupsPage& page) {
          page.top + page.bottom < page.length;
 }
 
+// A request that waited its time-out is given up, not waited for again.
+int GiveUpWaiting(http_t*, void*) { return 0; }
+
 }  // namespace
 
 std::unique_ptr<CupsConnection> CupsConnection::Open() {
+  Reachability& reachability = SchedulerReachability();
   // Forget the server chosen earlier, so that CUPS_SERVER as it is now decides.
   cupsSetServer(nullptr);
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+  const std::string server = cupsServer();
+  const std::string where =
+      server.front() == '/' ? server : server + ":" + std::to_string(ippPort());
+  {
+    std::lock_guard lock(reachability.mutex);
+    if (where == reachability.quiet_server &&
+        std::chrono::steady_clock::now() < reachability.quiet_until)
+      return nullptr;
+  }
+  http_t* http = httpConnect2(server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                               kConnectTimeoutMs, nullptr);
-  if (http == nullptr) return nullptr;
+  if (http != nullptr) {
+    httpSetTimeout(http, kFirstAnswerTimeoutSeconds, GiveUpWaiting, nullptr);
+    ipp_t* answer = cupsDoRequest(http, ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
+    if (answer == nullptr) {
+      httpClose(http);
+      http = nullptr;
+    }
+    ippDelete(answer);
+  }
+  std::lock_guard lock(reachability.mutex);
+  if (http == nullptr) {
+    // The library keeps no trustworthy cause (a refused connection is reported as a host that
+    // is down, a silent one as success); where the scheduler was looked for is what a user can
+    // act on.
+    reachability.reason = "no answer from " + where;
+    reachability.quiet_server = where;
+    reachability.quiet_until = std::chrono::steady_clock::now() + kUnreachableWindow;
+    DebugLine(DebugArea::kPrinters, "the CUPS scheduler cannot be reached: " + reachability.reason);
+    return nullptr;
+  }
+  reachability.reason.clear();
+  reachability.quiet_server.clear();
   httpSetTimeout(http, kRequestTimeoutSeconds, nullptr, nullptr);
   return std::unique_ptr<CupsConnection>(new CupsConnection(http));
+}
+
+std::optional<std::string> CupsUnreachableReason() {
+  Reachability& reachability = SchedulerReachability();
+  std::lock_guard lock(reachability.mutex);
+  if (reachability.reason.empty()) return std::nullopt;
+  return reachability.reason;
 }
 
 CupsConnection::~CupsConnection() { httpClose(http_); }
@@ -150,10 +214,14 @@ CupsPrinterList ListCupsPrinters(bool with_job_counts) {
   return list;
 }
 
-std::unique_ptr<CupsDestination> CupsDestination::Find(const std::string& name) {
+std::unique_ptr<CupsDestination> CupsDestination::Find(const std::string& name, DWORD* error) {
+  if (error != nullptr) *error = ERROR_INVALID_PRINTER_NAME;
   if (name.empty()) return nullptr;
   auto connection = CupsConnection::Open();
-  if (!connection) return nullptr;
+  if (!connection) {
+    if (error != nullptr) *error = RPC_S_SERVER_UNAVAILABLE;
+    return nullptr;
+  }
   std::unique_ptr<CupsDestination> destination(new CupsDestination);
   destination->dest_count_ = cupsGetDests2(connection->http(), &destination->dests_);
   destination->connection_ = std::move(connection);

@@ -31,7 +31,8 @@ struct CupsPrinterList {
   std::string default_name;               // empty when CUPS has no default destination
 };
 
-// An open connection to the scheduler in force, made with a short connect time-out.
+// An open connection to the scheduler in force, made with a short connect time-out. After a
+// failed connection the scheduler is left alone for a few seconds: opening fails at once.
 class CupsConnection {
  public:
   // nullptr when the scheduler cannot be reached.
@@ -46,6 +47,10 @@ class CupsConnection {
   http_t* http_;
 };
 
+// Why the scheduler could not be reached the last time it was asked ("no answer from
+// 127.0.0.1:631"); nullopt when it answered.
+std::optional<std::string> CupsUnreachableReason();
+
 // Every destination of the scheduler in force (empty when it cannot be reached). The queued
 // job counts cost one more request and are only fetched when asked for.
 CupsPrinterList ListCupsPrinters(bool with_job_counts);
@@ -54,8 +59,9 @@ CupsPrinterList ListCupsPrinters(bool with_job_counts);
 // are case-insensitive), with its connection and (lazily) its capabilities.
 class CupsDestination {
  public:
-  // nullptr when the scheduler cannot be reached or has no such destination.
-  static std::unique_ptr<CupsDestination> Find(const std::string& name);
+  // nullptr when the scheduler cannot be reached or has no such destination; `error` then
+  // receives RPC_S_SERVER_UNAVAILABLE or ERROR_INVALID_PRINTER_NAME.
+  static std::unique_ptr<CupsDestination> Find(const std::string& name, DWORD* error = nullptr);
   ~CupsDestination();
   CupsDestination(const CupsDestination&) = delete;
   CupsDestination& operator=(const CupsDestination&) = delete;

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "platform/api/kernel.h"
 #include "winspool/cups_destinations.h"
+#include "winspool/document_names.h"
 
 namespace wydruki::platform {
 namespace {
@@ -79,9 +81,11 @@ class CupsDocumentOutput final : public DocumentOutput {
       SetLastError(ERROR_READ_FAULT);
       return false;
     }
-    const auto destination = CupsDestination::Find(destination_);
+    DWORD lookup_error = ERROR_NOT_FOUND;
+    const auto destination = CupsDestination::Find(destination_, &lookup_error);
     if (!destination) {
-      SetLastError(ERROR_NOT_FOUND);
+      // A queue gone since the document began: the document has nowhere to go.
+      SetLastError(lookup_error == ERROR_INVALID_PRINTER_NAME ? ERROR_NOT_FOUND : lookup_error);
       return false;
     }
     http_t* http = destination->http();
@@ -91,7 +95,9 @@ class CupsDocumentOutput final : public DocumentOutput {
       SetLastError(ERROR_NOT_FOUND);
       return false;
     }
-    const char* title = document_name_.empty() ? "Untitled" : document_name_.c_str();
+    // The queue shows the printed file's name, in UTF-8 as IPP names are.
+    const std::string name = DocumentFileName(document_name_);
+    const char* title = name.empty() ? "Untitled" : name.c_str();
     int job = 0;
     const ipp_status_t created = cupsCreateDestJob(http, dest, info, &job, title, 0, nullptr);
     if (created > IPP_STATUS_OK_CONFLICTING || job <= 0) {
@@ -142,6 +148,24 @@ int AnonymousTemporaryFile() {
 
 std::unique_ptr<DocumentOutput> OpenCupsDocumentOutput(const std::string& destination,
                                                        const std::string& document_name) {
+  // A queue that refuses jobs, or is stopped, would take the document only to lose it or to
+  // sit on it unseen: the document is refused at its start, so the job stays with the program
+  // and is tried again, and the user is told.
+  DWORD error = ERROR_NOT_FOUND;
+  const auto queue = CupsDestination::Find(destination, &error);
+  if (!queue) {
+    SetLastError(error);
+    return nullptr;
+  }
+  const char* accepting = cupsGetOption("printer-is-accepting-jobs", queue->dest()->num_options,
+                                        queue->dest()->options);
+  const char* state =
+      cupsGetOption("printer-state", queue->dest()->num_options, queue->dest()->options);
+  if ((accepting != nullptr && std::string(accepting) == "false") ||
+      (state != nullptr && std::string(state) == "5")) {
+    SetLastError(ERROR_INVALID_PRINTER_STATE);
+    return nullptr;
+  }
   const int fd = AnonymousTemporaryFile();
   if (fd < 0) {
     SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);

@@ -57,9 +57,10 @@ std::optional<DEVMODEA> DriverDeviceMode(const std::string& name) {
     return MakeDeviceMode(builtin->name, width, length, caps.log_pixels_x, caps.log_pixels_y,
                           DMORIENT_PORTRAIT);
   }
-  const auto destination = CupsDestination::Find(name);
+  DWORD error = ERROR_INVALID_PRINTER_NAME;
+  const auto destination = CupsDestination::Find(name, &error);
   if (!destination) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    SetLastError(error);
     return std::nullopt;
   }
   const CupsPageSetup setup = DestinationPageSetup(*destination, nullptr);

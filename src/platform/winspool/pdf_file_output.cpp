@@ -13,12 +13,14 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 
 #include "common/printer_backend.h"
 #include "kernel/system_error.h"
 #include "platform/api/kernel.h"
+#include "winspool/document_names.h"
 #include "winspool/pdf_file_output.h"
 
 namespace wydruki::platform {
@@ -128,13 +130,9 @@ void RemoveAbandonedPdfFiles(const std::string& directory) {
 }
 
 std::string PdfFileStem(const std::string& document_name) {
-  // The last component of the document name (a print job is named after its file), with
-  // characters that are awkward in file names replaced.
-  std::string base = document_name;
-  if (const auto slash = base.find_last_of("\\/:"); slash != std::string::npos)
-    base = base.substr(slash + 1);
+  // A print job is named after its file; characters that are awkward in file names replaced.
   std::string stem;
-  for (const char c : base) {
+  for (const char c : DocumentFileName(document_name)) {
     const auto byte = static_cast<unsigned char>(c);
     stem += (byte < 32 || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
                 ? '_'
@@ -147,18 +145,23 @@ std::string PdfFileStem(const std::string& document_name) {
 std::unique_ptr<DocumentOutput> OpenPdfFileOutput(const std::string& directory,
                                                   const std::string& document_name) {
   RemoveAbandonedPdfFiles(directory);
-  std::string temp = directory + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    SetLastError(WindowsErrorFromErrno(errno, true));
-    return nullptr;
+  // A print-out is an ordinary file of the user's: created with the permissions the process's
+  // umask gives new files (the system applies it), not the private ones of a temporary file.
+  // Reading the umask would mean setting it, which races with every thread creating a file.
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = directory + "/" + kTemporaryPrefix + std::to_string(::getpid()) + "-";
+    for (int i = 0; i < 6; ++i) temp += kLetters[pick(random)];
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0)
+      return std::make_unique<PdfFileOutput>(fd, temp, directory, PdfFileStem(document_name));
+    if (errno != EEXIST) break;
   }
-  // A print-out is an ordinary file of the user's: the permissions the umask gives new files,
-  // not the private ones of a temporary file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  return std::make_unique<PdfFileOutput>(fd, temp, directory, PdfFileStem(document_name));
+  SetLastError(WindowsErrorFromErrno(errno, true));
+  return nullptr;
 }
 
 }  // namespace wydruki::platform

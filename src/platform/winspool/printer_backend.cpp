@@ -37,9 +37,10 @@ std::optional<PrinterTarget> ResolvePrinter(const char* device, const DEVMODEA* 
     return std::nullopt;
   }
   if (auto builtin = ResolveBuiltinPrinter(device, mode)) return builtin;
-  const auto destination = CupsDestination::Find(device);
+  DWORD error = ERROR_INVALID_PRINTER_NAME;
+  const auto destination = CupsDestination::Find(device, &error);
   if (!destination) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    SetLastError(error);  // unknown to the scheduler, or no scheduler answers
     return std::nullopt;
   }
   PrinterTarget target;

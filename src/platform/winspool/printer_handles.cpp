@@ -51,10 +51,10 @@ HandleTable& Handles() {
   return *table;
 }
 
-// The printer's own name for `name`, when there is such a printer.
-std::optional<std::string> CanonicalName(const std::string& name) {
+// The printer's own name for `name`, when there is such a printer; else `error` says why not.
+std::optional<std::string> CanonicalName(const std::string& name, DWORD* error) {
   if (const auto builtin = ResolveBuiltinPrinter(name, nullptr)) return builtin->name;
-  if (const auto destination = CupsDestination::Find(name)) return destination->name();
+  if (const auto destination = CupsDestination::Find(name, error)) return destination->name();
   return std::nullopt;
 }
 
@@ -74,9 +74,10 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
-  auto name = CanonicalName(pPrinterName);
+  DWORD error = ERROR_INVALID_PRINTER_NAME;
+  auto name = CanonicalName(pPrinterName, &error);
   if (!name) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    SetLastError(error);  // as the spooler's RPC_S_SERVER_UNAVAILABLE when it is not running
     return FALSE;
   }
   auto printer = std::make_unique<OpenedPrinter>();

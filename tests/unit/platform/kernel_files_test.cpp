@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "kernel_test_support.h"
@@ -275,16 +276,47 @@ TEST(KernelFiles, DeleteAndAttributes) {
   EXPECT_TRUE(DeleteFileA("C:\\D95\\WIN95.DRK"));
   EXPECT_FALSE(drive.dir().Exists("d95/win95.drk"));
 
-  if (::geteuid() != 0) {  // root may write anything, so nothing is read-only to it
-    const std::string locked = drive.dir().Write("ro.txt", "r");
-    ::chmod(locked.c_str(), 0444);
-    EXPECT_EQ(GetFileAttributesA("C:\\RO.TXT"),
-              static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+  // The read-only mark is the file's own (no write bit for anyone): it keeps the file from
+  // deletion even for root, as the attribute does for an administrator.
+  const std::string locked = drive.dir().Write("ro.txt", "r");
+  ::chmod(locked.c_str(), 0444);
+  EXPECT_EQ(GetFileAttributesA("C:\\RO.TXT"),
+            static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(DeleteFileA("C:\\ro.txt"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  if (::geteuid() != 0) {  // root may open anything for writing
     EXPECT_EQ(Open("C:\\ro.txt", GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(DeleteFileA("C:\\ro.txt"));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   }
+  // A file only its owner may write is not marked read-only for anyone else.
+  const std::string owners = drive.dir().Write("own.txt", "o");
+  ::chmod(owners.c_str(), 0644);
+  EXPECT_EQ(GetFileAttributesA("C:\\OWN.TXT"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST(KernelFiles, DevicesAndPipesAreNoFilesToRead) {
+  MappedDrive drive;
+  // Z: is the root of the file system: /dev/zero would be an endless document.
+  EXPECT_EQ(GetFileAttributesA("Z:\\dev\\zero"), static_cast<DWORD>(FILE_ATTRIBUTE_DEVICE));
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA("Z:\\dev\\zero", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  FindClose(search);
+  EXPECT_EQ(found.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DEVICE));
+  const HANDLE zero = Open("Z:\\dev\\zero", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(zero, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileType(zero), static_cast<DWORD>(FILE_TYPE_CHAR));
+  CloseHandle(zero);
+
+  const std::string fifo = drive.dir().Path("d95/pipe");
+  std::filesystem::create_directories(drive.dir().Path("d95"));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_EQ(GetFileAttributesA("C:\\D95\\PIPE"), static_cast<DWORD>(FILE_ATTRIBUTE_DEVICE));
+  drive.dir().Write("d95/plain.txt", "x");
+  const HANDLE plain = Open("C:\\D95\\PLAIN.TXT", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(plain, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileType(plain), static_cast<DWORD>(FILE_TYPE_DISK));
+  CloseHandle(plain);
 }
 
 }  // namespace

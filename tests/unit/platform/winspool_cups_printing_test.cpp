@@ -130,7 +130,8 @@ TEST_F(CupsDocumentTest, FinishedDocumentBecomesOneJobWithTheBytesUnchanged) {
   ASSERT_TRUE(scheduler().WaitUntilIdle()) << scheduler().Log();
   std::ifstream in(scheduler().OutputPath("alpha"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kDocument);
-  EXPECT_EQ(JobTitles("alpha"), std::vector<std::string>{"C:\\WYDRUKI\\faktura.txt"});
+  // The queue shows the printed file's name, not the path it was printed from.
+  EXPECT_EQ(JobTitles("alpha"), std::vector<std::string>{"faktura.txt"});
   // The spooled copy is gone: nothing is left in the temporary directory but the profile.
   int left = 0;
   for (const auto& entry : std::filesystem::directory_iterator(files().path()))
@@ -161,23 +162,39 @@ TEST_F(CupsDocumentTest, RefusingQueueFailsTheDocument) {
   scheduler().AddQueue("closed");
   const auto target = ResolvePrinter("closed", nullptr);
   ASSERT_TRUE(target.has_value());
-  scheduler().RejectJobs("closed");
+  // A queue that begins to refuse jobs while the document is written.
   auto output = OpenDocumentOutput(*target, "refused");
   ASSERT_NE(output, nullptr);
+  scheduler().RejectJobs("closed");
   ASSERT_TRUE(
       output->Write(reinterpret_cast<const unsigned char*>(kDocument.data()), kDocument.size()));
   SetLastError(0);
   EXPECT_FALSE(output->Finish());
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_STATE));
+  // A queue that refuses jobs already: the document is refused at its start.
+  SetLastError(0);
+  EXPECT_EQ(OpenDocumentOutput(*target, "refused at once"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_STATE));
   EXPECT_TRUE(JobTitles("closed").empty());
 
-  // A queue deleted after the printer was chosen: the document has nowhere to go.
-  ASSERT_EQ(RunProgram({"/usr/sbin/lpadmin", "-h", scheduler().server(), "-x", "closed"}), 0);
+  // A queue deleted after the document began: it has nowhere to go.
+  scheduler().AcceptJobs("closed");
   auto orphan = OpenDocumentOutput(*target, "orphan");
   ASSERT_NE(orphan, nullptr);
+  ASSERT_EQ(RunProgram({"/usr/sbin/lpadmin", "-h", scheduler().server(), "-x", "closed"}), 0);
   SetLastError(0);
   EXPECT_FALSE(orphan->Finish());
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+}
+
+TEST_F(CupsDocumentTest, AStoppedQueueRefusesTheDocumentAtItsStart) {
+  scheduler().AddQueue("paused");
+  const auto target = ResolvePrinter("paused", nullptr);
+  ASSERT_TRUE(target.has_value());
+  scheduler().Stop("paused");
+  SetLastError(0);
+  EXPECT_EQ(OpenDocumentOutput(*target, "held"), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_STATE));
 }
 
 using DefaultDeviceLineTest = CupsPrintersTest;
@@ -188,10 +205,13 @@ TEST_F(DefaultDeviceLineTest, NamesTheCupsDefaultHonouringLpdest) {
     ScopedEnv lpdest("LPDEST", "Beta");
     EXPECT_EQ(DefaultDeviceLine(), "Beta,cups,Beta");
   }
+  EXPECT_FALSE(ResolvePrinter("nosuch", nullptr).has_value());
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME)) << "not known";
   ScopedEnv server("CUPS_SERVER", "127.0.0.1:9");
   EXPECT_EQ(DefaultDeviceLine(), "pdf-file,builtin," + files().path().string());
   EXPECT_FALSE(ResolvePrinter("alpha", nullptr).has_value());
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
+  // As Windows says when its spooler is not running.
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE)) << "no scheduler";
 }
 
 }  // namespace

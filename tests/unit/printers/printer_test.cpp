@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,8 +75,44 @@ TEST(NextCommaField, SplitsPortListsAndStopsAtTheFirstEmptyField) {
   EXPECT_FALSE(TPrinterDevice("", "Laser", "LPT1:").SameDevice("", "laser", "LPT1:"));
 }
 
+TEST_F(PrinterTest, RefreshLooksThePrintersUpAgain) {
+  std::filesystem::create_directories(dir_.Path("pdf"));
+  TPrinter printer;
+  const auto print_one = [&] {
+    printer.StartDocument();
+    printer.FinishDocument();
+  };
+  const auto traced = [&] {
+    const auto lines = TraceLines();
+    return std::count(lines.begin(), lines.end(), "ENDDOC");
+  };
+  print_one();
+  // The default printer changes (another queue, a print system back): the printer chosen
+  // before stays until the printers are looked up again.
+  UseProfile("pdf-file,builtin,x");
+  print_one();
+  EXPECT_EQ(traced(), 2);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("pdf")));
+  printer.Refresh();
+  print_one();
+  EXPECT_EQ(traced(), 2);
+  EXPECT_FALSE(std::filesystem::is_empty(dir_.Path("pdf")));
+  // Not in the middle of a document.
+  printer.StartDocument();
+  EXPECT_EQ(Message([&] { printer.Refresh(); }), "Printing in progress");
+  printer.FinishDocument();
+}
+
+TEST_F(PrinterTest, TheProfilesPrinterNameIgnoresLetterCase) {
+  UseProfile("TRACE-File,builtin,x");
+  TPrinter printer;
+  const int index = printer.SelectedIndex();
+  ASSERT_GE(index, 0);
+  EXPECT_EQ(printer.PrinterList()[index].device->DeviceName, "trace-file");
+}
+
 TEST_F(PrinterTest, WithoutAMatchingDefaultPrinterEveryPrinterOperationIsRefused) {
-  UseProfile("Trace-File,builtin,x");  // differs in letter case only: no match
+  UseProfile("Trace-Filer,builtin,x");  // no such printer
   TPrinter printer;
   EXPECT_EQ(Message([&] { printer.PrintableWidth(); }),
             "There is no default printer currently selected");
@@ -120,7 +158,7 @@ TEST_F(PrinterTest, MisuseIsRefusedWithItsMessageAndChangesNothing) {
   EXPECT_EQ(printer.CurrentPage(), 0);
 }
 
-TEST_F(PrinterTest, ADocumentIsSpooledUnderTheFirst31CharactersOfItsTitleWithItsPages) {
+TEST_F(PrinterTest, ADocumentIsSpooledUnderItsWholeTitleWithItsPages) {
   TPrinter printer;
   printer.DocumentTitle = std::string("C:\\D95\\") + std::string(33, 'A');  // 40 characters
   printer.StartDocument();
@@ -132,7 +170,8 @@ TEST_F(PrinterTest, ADocumentIsSpooledUnderTheFirst31CharactersOfItsTitleWithIts
   printer.FinishDocument();
   const auto lines = TraceLines();
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "DOC C:\\D95\\" + std::string(24, 'A'));
+  // Not cut after 31 characters: the system names the output after the file at its end.
+  EXPECT_EQ(lines[0], "DOC C:\\D95\\" + std::string(33, 'A'));
   EXPECT_EQ(lines[1], "PAGE 1");
   EXPECT_EQ(lines[2].substr(0, 11), "TEXT 10 20 ");
   EXPECT_NE(lines[2].find("Courier New|-67|"), std::string::npos) << lines[2];

@@ -135,9 +135,8 @@ using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define HIBYTE(w) (static_cast<BYTE>((static_cast<DWORD_PTR>(w) >> 8) & 0xff))
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((static_cast<ULONG_PTR>(reinterpret_cast<ULONG_PTR>(r)) >> 16) == 0)
-#define RGB(r, g, b)                                                          \
-  (static_cast<COLORREF>(static_cast<BYTE>(r) |                               \
-                         (static_cast<WORD>(static_cast<BYTE>(g)) << 8) |    \
+#define RGB(r, g, b)                                                                             \
+  (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | \
                          (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
 #define GetRValue(rgb) (LOBYTE(rgb))
 #define GetGValue(rgb) (LOBYTE(static_cast<WORD>(rgb) >> 8))
@@ -192,6 +191,8 @@ using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define ERROR_TIMEOUT 1460L
 #define ERROR_INVALID_PRINTER_NAME 1801L
 #define ERROR_INVALID_PRINTER_STATE 1906L
+// The service behind a call does not answer: on Windows the spooler, here the CUPS scheduler.
+#define RPC_S_SERVER_UNAVAILABLE 1722L
 #define ERROR_PRINTER_NOT_FOUND 3012L
 #define ERROR_INVALID_PIXEL_FORMAT 2000L
 #define ERROR_PRINT_CANCELLED 63L

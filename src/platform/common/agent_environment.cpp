@@ -1,0 +1,43 @@
+#include "platform/agent_environment.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/profile.h"
+#include "kernel/dos_path.h"
+#include "user/display.h"
+#include "user/display_driver.h"
+#include "winspool/cups_destinations.h"
+
+namespace wydruki::platform {
+
+std::optional<std::string> NativePathOf(const std::string& dos_path) {
+  auto native = ToNativePath(dos_path, true);
+  if (!native || native->front() == '/') return native;
+  char here[4096];
+  if (::getcwd(here, sizeof here) == nullptr) return native;
+  const std::string base(here);
+  if (*native == ".") return base;
+  return base + (base.back() == '/' ? "" : "/") + *native;
+}
+
+DirectoryFacts InspectDirectory(const std::string& dos_path) {
+  DirectoryFacts facts;
+  const auto native = ToNativePath(dos_path, false);
+  struct stat info {};
+  if (!native || ::stat(native->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return facts;
+  facts.exists = true;
+  // Group members count as others: the group is rarely the user's alone on a shared machine.
+  facts.open_to_others = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0;
+  return facts;
+}
+
+std::string DisplayDriverName() { return Display().Name(); }
+
+std::optional<std::string> PrintSystemUnreachableReason() { return CupsUnreachableReason(); }
+
+std::string ProfileFilePath() { return ProfilePath(); }
+
+void RecordNotice(const std::string& text) { RecordSeen("NOTICE " + text); }
+
+}  // namespace wydruki::platform

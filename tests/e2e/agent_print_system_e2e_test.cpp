@@ -1,0 +1,152 @@
+// The built agent while the print system goes away and comes back, against a scheduler of the
+// test's own: a job handed over during the outage is kept, reported once, and printed once
+// the scheduler answers again; a queue that refuses jobs holds the job until it accepts.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/agent_harness.h"
+#include "test_support/cups_scheduler.h"
+
+namespace wydruki::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The agent prints on the queue "biuro" of `scheduler`, named by the profile.
+void PrintOnQueue(const AgentHarness& agent, const std::string& queue) {
+  agent.Dir().Write("win.ini", "[windows]\ndevice=" + queue + ",cups," + queue +
+                                   "\n[display]\ndriver=null\nrecord=" + agent.Path("screen.txt") +
+                                   "\n");
+}
+
+int Messages(const AgentHarness& agent, const std::string& text) {
+  return agent.Count(agent.Screen(), "MESSAGEBOX 16 Wydruki z D'95|" + text);
+}
+
+class PrintSystemOutage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";
+    scheduler_ = std::make_unique<CupsScheduler>();
+    scheduler_->AddQueue("biuro");
+    PrintOnQueue(agent_, "biuro");
+  }
+
+  AgentHarness agent_;
+  std::unique_ptr<CupsScheduler> scheduler_;
+};
+
+TEST_F(PrintSystemOutage, AJobHandedOverWhileTheSchedulerIsDownPrintsOnceItIsBack) {
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  scheduler_->Halt();
+  agent_.Job("A.TXT", "Faktura\r\n");
+  const std::string unreachable =
+      "Printer \"biuro\": the print system cannot be reached (no answer from " +
+      scheduler_->server() + "). The job is kept and tried again.";
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return Messages(agent_, unreachable) == 1; }))
+      << agent_.Dir().Read("screen.txt");
+  EXPECT_FALSE(agent_.SignalGone()) << "the job is kept";
+
+  scheduler_->Resume();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s))
+      << "printed at an attempt after the scheduler came back";
+  ASSERT_TRUE(scheduler_->WaitUntilIdle());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 1) << "printed once";
+  EXPECT_EQ(Messages(agent_, unreachable), 1) << "reported once for the whole outage";
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+TEST_F(PrintSystemOutage, AQueueThatRefusesJobsHoldsTheJobUntilItAccepts) {
+  scheduler_->RejectJobs("biuro");
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  agent_.Job("A.TXT", "Faktura\r\n");
+  const std::string refusing =
+      "Printer \"biuro\": the printer does not accept jobs now (The printer does not accept "
+      "jobs.). The job is kept and tried again.";
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return Messages(agent_, refusing) == 1; }))
+      << agent_.Dir().Read("screen.txt");
+  EXPECT_FALSE(agent_.SignalGone());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 0);
+
+  scheduler_->AcceptJobs("biuro");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(scheduler_->WaitUntilIdle());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 1);
+  EXPECT_EQ(Messages(agent_, refusing), 1);
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+TEST_F(PrintSystemOutage, AStoppedQueueHoldsTheJobUntilItIsStartedAgain) {
+  scheduler_->Stop("biuro");
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  agent_.Job("A.TXT", "Faktura\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    return agent_.Count(agent_.Screen(),
+                        "MESSAGEBOX 16 Wydruki z D'95|Printer \"biuro\": the printer does not "
+                        "accept jobs now") == 1;
+  }));
+  EXPECT_FALSE(agent_.SignalGone());
+  ASSERT_EQ(RunProgram({"/usr/sbin/cupsenable", "-h", scheduler_->server(), "biuro"}), 0);
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(scheduler_->WaitUntilIdle());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 1);
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+TEST_F(PrintSystemOutage, AQueueRemovedAndAddedAgainIsFoundAgain) {
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  ASSERT_EQ(RunProgram({"/usr/sbin/lpadmin", "-h", scheduler_->server(), "-x", "biuro"}), 0);
+  agent_.Job("A.TXT", "Faktura\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    return Messages(agent_,
+                    "Printer \"biuro\": the print system does not know this printer (The "
+                    "printer name is invalid.). The job is kept and tried again.") == 1;
+  })) << agent_.Dir().Read("screen.txt");
+  EXPECT_FALSE(agent_.SignalGone());
+  scheduler_->AddQueue("biuro");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(scheduler_->WaitUntilIdle());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 1);
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+TEST_F(PrintSystemOutage, SigtermDuringTheOutageEndsTheAgentWithoutWaitingForMoreAttempts) {
+  // The printers channel says each time the scheduler could not be reached: one line per
+  // attempt to print.
+  agent_.SetEnvironment("WYDRUKI_DEBUG", "printers");
+  agent_.CaptureErrors();
+  const auto attempts = [&] {
+    int n = 0;
+    const std::string errors = agent_.ErrorOutput();
+    for (std::size_t at = 0; (at = errors.find("cannot be reached", at)) != std::string::npos; ++at)
+      ++n;
+    return n;
+  };
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  scheduler_->Halt();
+  agent_.Job("A.TXT", "Faktura\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    return agent_.Count(agent_.Screen(), "MESSAGEBOX 16 Wydruki z D'95|Printer \"biuro\"") == 1;
+  }));
+  const int before = attempts();
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+  // It ended at its next tick: at most the attempt already under way was finished, none began
+  // after it, and the job is still there for the next agent.
+  EXPECT_GE(before, 1);
+  EXPECT_LE(attempts(), before + 1) << agent_.ErrorOutput();
+  EXPECT_FALSE(agent_.SignalGone());
+}
+
+}  // namespace
+}  // namespace wydruki::test
