@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "resources/TrayIcons.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/tray_presence.h"
 
 using namespace wydruki::platform;

@@ -18,34 +18,6 @@ constexpr std::int32_t kPrintLogFontSize = 28;
 constexpr BYTE kProofQuality = 2;
 constexpr BYTE kEastEuropeCharset = 238;
 
-// A signed whole number as a settings line holds it: optional sign, decimal digits or "$" and
-// hexadecimal digits. nullopt when the text is not such a number.
-std::optional<std::int32_t> ParseSettingsNumber(const std::string& token) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
-  int base = 10;
-  if (i < token.size() && token[i] == '$') {
-    base = 16;
-    ++i;
-  }
-  if (i == token.size()) return std::nullopt;
-  std::int64_t value = 0;
-  for (; i < token.size(); ++i) {
-    const char c = token[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (digit < 0) return std::nullopt;
-    value = value * base + digit;
-    if (value > 0x80000000LL) return std::nullopt;
-  }
-  value = negative ? -value : value;
-  if (value > 0x7FFFFFFFLL) return std::nullopt;
-  return static_cast<std::int32_t>(value);
-}
-
 // The number at the start of a settings line: blanks skipped, the token up to the next blank
 // (at most 32 characters). A line of blanks holds no number; the next line is not searched,
 // so one empty field cannot shift the values of the lines after it.
@@ -56,7 +28,7 @@ std::optional<std::int32_t> NumberOfLine(const std::string& line) {
   while (last < line.size() && static_cast<unsigned char>(line[last]) > 32 && last - first < 32)
     ++last;
   if (first == last) return std::nullopt;
-  return ParseSettingsNumber(line.substr(first, last - first));
+  return ParseInteger(std::string_view(line).substr(first, last - first));
 }
 
 bool FileExists(const std::string& path) {

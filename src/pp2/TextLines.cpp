@@ -1,5 +1,7 @@
 #include "pp2/TextLines.h"
 
+#include <limits>
+
 namespace wydruki::pp2 {
 namespace {
 
@@ -55,19 +57,11 @@ std::string TextLineReader::ReadLine() { return *ReadLineUpTo(std::string::npos)
 
 std::optional<std::string> TextLineReader::ReadLineUpTo(std::size_t limit) {
   std::string line;
-  while (Fill()) {
-    const unsigned char c = buffer_[position_];
-    // Ctrl-Z is never consumed, so every later read sees the end of the file.
-    if (c == kEndOfFile) break;
-    ++position_;
-    if (c == kCarriageReturn) {
-      if (Fill() && buffer_[position_] == kLineFeed) ++position_;
-      break;
-    }
-    if (line.size() == limit) return std::nullopt;
-    line.push_back(static_cast<char>(c));
-  }
-  return line;
+  if (ReadLinePiece(line, limit)) return line;
+  // Full at the limit: the line fits only when its end comes next.
+  std::string beyond;
+  if (ReadLinePiece(beyond, 1) && beyond.empty()) return line;
+  return std::nullopt;
 }
 
 bool TextLineReader::ReadLinePiece(std::string& piece, std::size_t limit) {
@@ -84,6 +78,34 @@ bool TextLineReader::ReadLinePiece(std::string& piece, std::size_t limit) {
   }
   // The piece is full; the line ends here only when nothing of it is left.
   return !Fill() || buffer_[position_] == kEndOfFile;
+}
+
+std::optional<std::int32_t> ParseInteger(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  // The magnitude may reach 2^31, the size of the most negative value.
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) return std::nullopt;
+    magnitude = magnitude * base + digit;
+    if (magnitude > kLimit) return std::nullopt;
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  return static_cast<std::int32_t>(value);
 }
 
 }  // namespace wydruki::pp2

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Base/Exceptions.h"
 #include "platform/winapi.h"
@@ -64,5 +65,10 @@ class TextLineReader {
   bool exhausted_ = false;
   DWORD open_error_ = ERROR_SUCCESS;
 };
+
+// A signed whole number as the program's text files write it: an optional sign, then decimal
+// digits or "$" and hexadecimal digits, nothing else. nullopt for any other text and for a
+// value outside 32 bits.
+std::optional<std::int32_t> ParseInteger(std::string_view text);
 
 }  // namespace wydruki::pp2

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/api/user.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/sni_item.h"
 #include "shell/tray_presence.h"
 #include "shell_bus_support.h"

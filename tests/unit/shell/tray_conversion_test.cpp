@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/api/user.h"
-#include "shell/icon_pixmap.h"
+#include "user/icon_pixmap.h"
 #include "shell/tray_text.h"
 
 namespace wydruki::platform {
