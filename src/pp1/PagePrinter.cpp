@@ -13,7 +13,6 @@ using graphics::TFontStyles;
 constexpr unsigned char kFormFeed = 0x0C;
 constexpr unsigned char kEscape = 0x1B;
 constexpr std::int32_t kBoldWeight = 800;
-constexpr BYTE kEastEuropeCharset = 238;
 // A font whose width does not follow its size (a broken face) must not keep the size search
 // going for ever: no character printer has more than this many points to a column.
 constexpr std::int32_t kLargestFittedSize = 4000;
@@ -65,7 +64,7 @@ void PagePrinter::WydrukStartOld(HFONT preview_font, std::int32_t job_lines_per_
   auto& canvas = printer_.PrintCanvas();
   auto& font = canvas.Font();
   font.SetName(kStandardFontName);
-  font.SetCharset(kEastEuropeCharset);
+  font.SetCharset(EASTEUROPE_CHARSET);
   font.SetStyle(TFontStyles{});
   // Adopting the preview font brings the chosen face, character set and pitch; the size and
   // bold are set below.

@@ -16,7 +16,6 @@ namespace {
 constexpr long double kPercent = 0.01L;
 constexpr std::int32_t kPrintLogFontSize = 28;
 constexpr BYTE kProofQuality = 2;
-constexpr BYTE kEastEuropeCharset = 238;
 
 // The number at the start of a settings line: blanks skipped, the token up to the next blank
 // (at most 32 characters). A line of blanks holds no number; the next line is not searched,
@@ -162,7 +161,7 @@ void BuildPrintLogFont(const std::string& face, const std::string& height_text,
   PrintLogFont.lfWidth = kPrintLogFontSize;
   PrintLogFont.lfWeight = WeightForIndex(weight_index);
   ChosenWeight = PrintLogFont.lfWeight;
-  PrintLogFont.lfCharSet = kEastEuropeCharset;
+  PrintLogFont.lfCharSet = EASTEUROPE_CHARSET;
   PrintLogFont.lfQuality = kProofQuality;
   std::strncpy(PrintLogFont.lfFaceName, face.c_str(), sizeof PrintLogFont.lfFaceName - 1);
 }

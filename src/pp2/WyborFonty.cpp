@@ -18,7 +18,6 @@ using forms::Bounds;
 using forms::TObject;
 
 constexpr BYTE kMonospaceTrueType = 0x36;
-constexpr BYTE kEastEuropeCharset = 238;
 constexpr int kBoxCellHeight = 28;
 
 // The samples, in Windows-1250.
@@ -79,7 +78,7 @@ std::vector<std::string> ScreenFontNames() {
 std::string MapperFixedPitchFace() {
   LOGFONTA query{};
   query.lfHeight = kBoxCellHeight;
-  query.lfCharSet = kEastEuropeCharset;
+  query.lfCharSet = EASTEUROPE_CHARSET;
   query.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
   const HFONT font = CreateFontIndirectA(&query);
   if (font == nullptr) return {};
@@ -125,7 +124,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Box->OnPaint = [this](TObject*) { DrawSample(*Box); };
   Box->Font().SetName("Courier New");
   Box->Font().SetColor(graphics::clBlack);
-  Box->Font().SetCharset(kEastEuropeCharset);
+  Box->Font().SetCharset(EASTEUROPE_CHARSET);
   Box->Font().SetHeight(kBoxCellHeight);
   OK = new forms::TBitBtn(this, Bounds{408, 16, 89, 25}, "OK");
   OK->ModalResult = forms::mrOk;
@@ -137,7 +136,7 @@ TWyborFonty::TWyborFonty(forms::TComponent* owner) : forms::TCustomForm(owner, D
   Box2->OnPaint = [this](TObject*) { DrawSample(*Box2); };
   Box2->Font().SetName("Courier New");
   Box2->Font().SetColor(graphics::clMaroon);
-  Box2->Font().SetCharset(kEastEuropeCharset);
+  Box2->Font().SetCharset(EASTEUROPE_CHARSET);
   Box2->Font().SetSize(8);
   BitBtn2 = new forms::TBitBtn(this, Bounds{408, 104, 89, 25}, "&Zastosuj");
   BitBtn2->Default = true;

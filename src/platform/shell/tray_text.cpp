@@ -1,12 +1,12 @@
 #include "shell/tray_text.h"
 
 #include "gdi/code_pages.h"
+#include "platform/api/gdi.h"
 #include "platform/api/user.h"
 
 namespace wydruki::platform {
 namespace {
 
-constexpr unsigned char kEastEuropeCharset = 238;
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -41,7 +41,7 @@ UINT Message(TrayButton button, UINT left, UINT right, UINT middle) {
 }  // namespace
 
 std::string Windows1250ToUtf8(const std::string& bytes) {
-  const CodePage& page = CodePageForCharset(kEastEuropeCharset);
+  const CodePage& page = CodePageForCharset(EASTEUROPE_CHARSET);
   std::string out;
   out.reserve(bytes.size() * 2);
   for (const char c : bytes) {
