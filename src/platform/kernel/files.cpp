@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,22 @@ bool HasWildcard(std::string_view path) {
   return path.substr(start).find_first_of("*?") != std::string_view::npos;
 }
 
+// The native path of a file name a call was given; nullopt, last error set, for no name at
+// all, for wildcards (only searches take them) and for a path that leads nowhere.
+std::optional<std::string> NativeFileName(LPCSTR name) {
+  if (name == nullptr || *name == '\0') {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (HasWildcard(name)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return std::nullopt;
+  }
+  auto native = ToNativePath(name, true);
+  if (!native) SetLastError(ERROR_PATH_NOT_FOUND);
+  return native;
+}
+
 // Opens `path` without following a FIFO into a blocking open; O_NONBLOCK is dropped again
 // once the descriptor exists.
 int OpenDescriptor(const std::string& path, int flags, mode_t mode) {
@@ -89,10 +106,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   const bool want_delete = (dwDesiredAccess & (kDeleteAccess | GENERIC_ALL)) != 0;
   if (dwCreationDisposition == TRUNCATE_EXISTING && !want_write)
     return Fail(ERROR_INVALID_PARAMETER);
-  if (HasWildcard(lpFileName)) return Fail(ERROR_INVALID_NAME);
-
-  const auto native = ToNativePath(lpFileName, true);
-  if (!native) return Fail(ERROR_PATH_NOT_FOUND);
+  const auto native = NativeFileName(lpFileName);
+  if (!native) return INVALID_HANDLE_VALUE;
 
   struct stat before {};
   if (::stat(native->c_str(), &before) == 0 && S_ISDIR(before.st_mode))
@@ -338,19 +353,8 @@ DWORD WINAPI GetFileType(HANDLE hFile) {
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
-  if (lpFileName == nullptr || *lpFileName == '\0') {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
-  if (HasWildcard(lpFileName)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return FALSE;
-  }
-  const auto native = ToNativePath(lpFileName, true);
-  if (!native) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FALSE;
-  }
+  const auto native = NativeFileName(lpFileName);
+  if (!native) return FALSE;
   struct stat info {};
   if (::lstat(native->c_str(), &info) != 0) {
     SetLastError(WindowsErrorFromErrno(errno));
@@ -383,19 +387,8 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
-  if (lpFileName == nullptr || *lpFileName == '\0') {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  if (HasWildcard(lpFileName)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  const auto native = ToNativePath(lpFileName, true);
-  if (!native) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
-  }
+  const auto native = NativeFileName(lpFileName);
+  if (!native) return INVALID_FILE_ATTRIBUTES;
   struct stat info {};
   if (::stat(native->c_str(), &info) != 0) {
     SetLastError(WindowsErrorFromErrno(errno));
