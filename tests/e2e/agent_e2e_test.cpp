@@ -144,8 +144,10 @@ TEST(AgentEndToEnd, ASignalNamingAFileNotYetWrittenWaitsForIt) {
   AgentHarness agent;
   const pid_t pid = agent.Start();
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  OpenWatch ticks(agent.Path("jobs"));
   agent.Signal(agent.Path("jobs/LATER.TXT") + "\r\n");
-  std::this_thread::sleep_for(2500ms);
+  // A tick opens the signal once or twice: six opens are three ticks or more.
+  ASSERT_TRUE(ticks.WaitForOpens("win95.drk", 6));
   EXPECT_FALSE(agent.SignalGone());
   EXPECT_TRUE(agent.Trace().empty());
   agent.Dir().Write("jobs/LATER.TXT", "late\r\n");
@@ -197,12 +199,12 @@ TEST(AgentEndToEnd, AJobWhoseFileIsStillBeingWrittenWaitsAndIsPrintedOnce) {
   {
     std::ofstream writer(file);  // held open for writing, as the companion still writes it
     writer << "busy\r\n" << std::flush;
+    OpenWatch ticks(agent.Path("jobs"));
     agent.Signal(file + "\r\n");
-    std::this_thread::sleep_for(2500ms);
+    ASSERT_TRUE(ticks.WaitForOpens("win95.drk", 6));
     EXPECT_FALSE(agent.SignalGone()) << "not dropped while the file is in use";
   }
   EXPECT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
-  std::this_thread::sleep_for(1500ms);
   agent.Stop();
   EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
@@ -216,8 +218,11 @@ TEST(AgentEndToEndFailures, APrinterErrorIsReportedOnceAndTheJobIsKept) {
                         agent.Path("screen.txt") + "\n");
   const pid_t pid = agent.Start();
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  OpenWatch ticks(agent.Path("jobs"));
   agent.Job("A.TXT", "A\r\n");
-  std::this_thread::sleep_for(3500ms);  // three ticks or more
+  // A kept job is tried again a few seconds later. Every tick opens the signal once or twice:
+  // fourteen opens are seven ticks or more, so the second attempt has been made.
+  ASSERT_TRUE(ticks.WaitForOpens("win95.drk", 14));
   EXPECT_FALSE(agent.SignalGone()) << "the job is not lost";
   EXPECT_EQ(agent.Count(agent.Screen(),
                         "MESSAGEBOX 16 Wydruki z D'95|Printer \"no-such-printer\": the print "
@@ -239,7 +244,8 @@ TEST(AgentEndToEndFailures, ASignalThatCannotBeDeletedIsNotPrintedAgain) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.Count(agent.Trace(), "ENDDOC") == 1; }));
-  std::this_thread::sleep_for(3500ms);
+  OpenWatch ticks(agent.Path("jobs"));
+  ASSERT_TRUE(ticks.WaitForOpens("win95.drk", 6));  // three ticks or more
   EXPECT_FALSE(agent.SignalGone());
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1) << "printed once";
   CloseHandle(holder);
