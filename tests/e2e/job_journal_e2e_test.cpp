@@ -40,6 +40,27 @@ TEST(JobJournal, OneLinePerPrintedJobWithItsPrinterAndPages) {
                           "\" on \"trace-file\": printed, 2 pages");
 }
 
+TEST(JobJournal, TheFilesChannelSaysWhatWasDeletedInOrder) {
+  AgentHarness agent;
+  agent.CaptureStderr();
+  agent.SetEnvironment("WYDRUKI_DEBUG", "files");
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  agent.Job("JEDNA.TXT", "jedna strona\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  const std::string errors = agent.Dir().Read("stderr.txt");
+  const auto signal =
+      errors.find("wydrukid95[files]: delete \"" + agent.Path("jobs/win95.drk") + "\"\n");
+  const auto stop =
+      errors.find("wydrukid95[files]: delete \"" + agent.Path("jobs/koniec.drk") + "\"\n");
+  ASSERT_NE(signal, std::string::npos) << errors;
+  ASSERT_NE(stop, std::string::npos) << errors;
+  EXPECT_LT(signal, stop) << "the job's signal goes first, the stop signal last";
+  EXPECT_EQ(errors.find("wydrukid95[printers]"), std::string::npos) << "only the files channel";
+}
+
 TEST(JobJournal, AFailingJobIsJournaledOnceWithItsReasonAndKept) {
   AgentHarness agent;
   agent.Dir().Write("win.ini",

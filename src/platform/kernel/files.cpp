@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/debug_channel.h"
 #include "kernel/dos_path.h"
 #include "kernel/file_info.h"
 #include "kernel/file_sharing.h"
@@ -91,10 +92,8 @@ HANDLE Fail(DWORD error) {
 
 using namespace wydruki::platform;
 
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE /*hTemplateFile*/) {
+static HANDLE OpenWithWindowsRules(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes) {
   if (lpFileName == nullptr || *lpFileName == '\0') return Fail(ERROR_PATH_NOT_FOUND);
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return Fail(ERROR_INVALID_PARAMETER);
@@ -191,6 +190,21 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
   const bool reports_existing =
       existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
   SetLastError(reports_existing ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE /*hTemplateFile*/) {
+  const HANDLE handle = OpenWithWindowsRules(lpFileName, dwDesiredAccess, dwShareMode,
+                                             dwCreationDisposition, dwFlagsAndAttributes);
+  if (handle == INVALID_HANDLE_VALUE && DebugEnabled(DebugArea::kFiles)) {
+    const DWORD error = GetLastError();
+    DebugLine(DebugArea::kFiles, std::string("open \"") + (lpFileName ? lpFileName : "") +
+                                     "\" refused: error " + std::to_string(error));
+    SetLastError(error);
+  }
   return handle;
 }
 
@@ -352,7 +366,7 @@ DWORD WINAPI GetFileType(HANDLE hFile) {
   return FILE_TYPE_UNKNOWN;
 }
 
-BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+static BOOL DeleteWithWindowsRules(LPCSTR lpFileName) {
   const auto native = NativeFileName(lpFileName);
   if (!native) return FALSE;
   struct stat info {};
@@ -384,6 +398,18 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
     return FALSE;
   }
   return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
+  const BOOL deleted = DeleteWithWindowsRules(lpFileName);
+  if (DebugEnabled(DebugArea::kFiles)) {
+    const DWORD error = GetLastError();
+    DebugLine(DebugArea::kFiles,
+              std::string("delete \"") + (lpFileName ? lpFileName : "") +
+                  (deleted ? "\"" : "\" refused: error " + std::to_string(error)));
+    SetLastError(error);
+  }
+  return deleted;
 }
 
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
