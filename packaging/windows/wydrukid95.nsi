@@ -45,6 +45,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT} developers"
 !include FileFunc.nsh
 !include StrFunc.nsh
 ${StrRep}
+${StrStr}
+${StrLoc}
 
 Var JobDir
 Var Arguments
@@ -96,12 +98,25 @@ Function .onInit
   ${If} $JobDir == ""
     StrCpy $JobDir "C:\D95\"
   ${EndIf}
+  ; The option may be quoted whole ("/JOBDIR=C:\Biuro D95\\", as programs quote an argument
+  ; with a space) or in its value (/JOBDIR="C:\Biuro D95\"); it runs to the next option.
   ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/JOBDIR=" $1
-  ${IfNot} ${Errors}
-    ; Quotes around the value are the command line's, not the directory's.
+  ${StrStr} $1 $0 "/JOBDIR="
+  ${If} $1 != ""
+    StrCpy $1 $1 "" 8
+    ${StrLoc} $2 $1 " /" ">"
+    ${If} $2 != ""
+      StrCpy $1 $1 $2
+    ${EndIf}
     ${StrRep} $1 $1 '"' ''
+    ${Do}
+      StrCpy $2 $1 1 -1
+      ${IfThen} $2 != " " ${|} ${ExitDo} ${|}
+      StrCpy $1 $1 -1
+    ${Loop}
+    ; A backslash doubled before a closing quote stands for one.
+    ${StrRep} $1 "$1|" "\\|" "\|"
+    ${StrRep} $1 $1 "|" ""
     ${If} $1 != ""
       StrCpy $JobDir $1
     ${EndIf}
