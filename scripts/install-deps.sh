@@ -19,8 +19,8 @@ packages=(
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   # Wine runs the Windows programs; its end-to-end test also needs PostScript to PDF (and the
-  # display, window manager and window tools of the desktop test above).
-  packages+=(mingw-w64 wine64 ghostscript)
+  # display, window manager and window tools of the desktop test above); NSIS makes the installer.
+  packages+=(mingw-w64 wine64 ghostscript nsis)
 fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs from the same sources with MinGW-w64: the 32-bit program
 # (i686) and the 64-bit one (x86_64), each against the system's own <windows.h> (src/platform is
-# not compiled there). Then runs the 64-bit unit tests under Wine, headless.
+# not compiled there), and each one's installer. Then runs the 64-bit unit tests under Wine,
+# headless, and the end-to-end tests of the programs and the installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -35,10 +36,12 @@ for test in api_tests pp1_tests pp2_tests; do
   fi
 done
 
-echo "== The 64-bit programs under Wine, end to end"
-total=$((total + 1))
-if ! ctest --test-dir build-win-x86_64 -R '^wine_agent_e2e$' --output-on-failure; then
-  failed=$((failed + 1))
-fi
+echo "== The 64-bit programs and their installer under Wine, end to end"
+for test in wine_agent_e2e wine_installer_e2e; do
+  total=$((total + 1))
+  if ! ctest --test-dir build-win-x86_64 -R "^$test\$" --output-on-failure; then
+    failed=$((failed + 1))
+  fi
+done
 echo "windows: $((total - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
