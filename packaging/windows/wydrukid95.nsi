@@ -163,8 +163,8 @@ Section "Uninstall"
   Delete "${TESTPAGE_LINK}"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 
-  ; The font the user chose is kept unless the user says otherwise; silently it is kept unless
-  ; /FONTDEF=REMOVE is given.
+  ; The font the user chose is kept unless the user says otherwise ("No" is the default
+  ; answer); silently it is kept unless /FONTDEF=REMOVE is given.
   ${If} ${FileExists} "$INSTDIR\font.def"
     ${GetParameters} $0
     ClearErrors
@@ -172,7 +172,7 @@ Section "Uninstall"
     ${If} $1 == "REMOVE"
       Delete "$INSTDIR\font.def"
     ${ElseIfNot} ${Silent}
-      MessageBox MB_YESNO|MB_ICONQUESTION \
+      MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
         "Usunąć także ustawienia czcionki (font.def)?$\r$\nPo ponownej instalacji agent użyje ich znowu." \
         /SD IDNO IDNO keep_font
       Delete "$INSTDIR\font.def"
