@@ -137,6 +137,9 @@ uninstall_silently /FONTDEF=REMOVE
 nothing_left() { [ ! -e "$program_dir" ] && [ ! -e "$startup_link" ]; }
 wait_for 60 "the uninstaller with /FONTDEF=REMOVE to leave nothing" nothing_left ||
   fail "left: $(program_files | tr '\n' ' ')"
+if "$wine" reg query 'HKCU\Software\wydrukid95' >"$root/reg.log" 2>&1; then
+  fail "the installer's settings are still in the registry"
+fi
 note "uninstalled with font.def"
 
 for log in "$root"/*.log; do
