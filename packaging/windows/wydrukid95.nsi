@@ -1,13 +1,13 @@
 ; The Windows installer of wydrukid95: one user's copy, no administrator rights.
 ;
-;   makensis -INPUTCHARSET UTF8 -DVERSION=0.1.0 -DARCH=win64 -DAGENT=...\wydrukid95.exe
-;            -DTESTPAGE=...\wydrukid95-testpage.exe -DOUTFILE=...\wydrukid95-0.1.0-win64.exe
+;   makensis -INPUTCHARSET UTF8 -DVERSION=2.0.3 -DARCH=win64 -DAGENT=...\wydrukid95.exe
+;            -DTESTPAGE=...\wydrukid95-testpage.exe -DOUTFILE=...\wydrukid95-2.0.3-win64.exe
 ;            wydrukid95.nsi
 ;
 ; ARCH "win64" makes a 64-bit installer of the 64-bit programs, "win32" a 32-bit one of the
 ; 32-bit programs. Silent use, for administrators:
 ;
-;   wydrukid95-0.1.0-win64.exe /S /JOBDIR=C:\D95\          the job directory (default C:\D95\)
+;   wydrukid95-2.0.3-win64.exe /S /JOBDIR=C:\D95\          the job directory (default C:\D95\)
 ;   uninstall.exe /S [/FONTDEF=REMOVE]                     "font.def" stays unless REMOVE
 
 Unicode true
