@@ -15,27 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Text {
-  int x = 0, y = 0;
-  std::string font, hex;
-};
-
-std::vector<Text> Texts(const std::vector<std::string>& trace) {
-  std::vector<Text> texts;
-  for (const auto& line : trace) {
-    if (line.rfind("TEXT ", 0) != 0) continue;
-    std::istringstream in(line.substr(5));
-    Text t;
-    in >> t.x >> t.y >> std::ws;
-    std::string rest;
-    std::getline(in, rest);
-    t.font = rest.substr(0, rest.rfind(' '));
-    t.hex = rest.substr(rest.rfind(' ') + 1);
-    texts.push_back(t);
-  }
-  return texts;
-}
-
 // Starts the agent, prints one job and ends the agent; the trace of that run.
 std::vector<std::string> PrintOne(AgentHarness& agent, const std::string& bytes,
                                   const std::string& line2 = "") {

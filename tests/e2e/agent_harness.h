@@ -184,6 +184,28 @@ class AgentHarness {
   std::optional<std::pair<uid_t, gid_t>> run_as_;
 };
 
+// One TEXT line of a trace: where a run of bytes was drawn, in which font.
+struct Text {
+  int x = 0, y = 0;
+  std::string font, hex;
+};
+
+inline std::vector<Text> Texts(const std::vector<std::string>& trace) {
+  std::vector<Text> texts;
+  for (const auto& line : trace) {
+    if (line.rfind("TEXT ", 0) != 0) continue;
+    std::istringstream in(line.substr(5));
+    Text t;
+    in >> t.x >> t.y >> std::ws;
+    std::string rest;
+    std::getline(in, rest);
+    t.font = rest.substr(0, rest.rfind(' '));
+    t.hex = rest.substr(rest.rfind(' ') + 1);
+    texts.push_back(t);
+  }
+  return texts;
+}
+
 // Counts the times files in a directory are opened (inotify): the agent opens the job signal at
 // every tick that finds it, so a count of opens stands for ticks gone by, without a clock.
 class OpenWatch {

@@ -24,27 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kBoxPrefix = "MESSAGEBOX 16 Wydruki z D'95|";
 
-struct Text {
-  int x = 0, y = 0;
-  std::string font, hex;
-};
-
-std::vector<Text> Texts(const std::vector<std::string>& trace) {
-  std::vector<Text> texts;
-  for (const auto& line : trace) {
-    if (line.rfind("TEXT ", 0) != 0) continue;
-    std::istringstream in(line.substr(5));
-    Text t;
-    in >> t.x >> t.y >> std::ws;
-    std::string rest;
-    std::getline(in, rest);
-    t.font = rest.substr(0, rest.rfind(' '));
-    t.hex = rest.substr(rest.rfind(' ') + 1);
-    texts.push_back(t);
-  }
-  return texts;
-}
-
 std::string Run(const std::string& command) {
   std::string out;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
