@@ -195,4 +195,7 @@ bool FamilyCoversCharset(const std::string& family, unsigned char charset) {
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(WYDRUKI_LEAK_CHECKER)
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// The checker would otherwise list the suppression it used on standard error at every exit,
+// in the middle of what the agent itself says there.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
