@@ -184,6 +184,27 @@ class Watcher {
   guint object_ = 0;
 };
 
+// Entry `index` of a dbusmenu layout's children as "id:label" or "id:separator", with
+// " (off)" when it is disabled.
+inline std::string DescribeMenuEntry(GVariant* children, gsize index) {
+  GVariant* boxed = g_variant_get_child_value(children, index);
+  GVariant* child = g_variant_get_variant(boxed);
+  gint32 id = 0;
+  GVariant* props = nullptr;
+  g_variant_get(child, "(i@a{sv}av)", &id, &props, nullptr);
+  const char* label = "";
+  const char* type = "";
+  gboolean enabled = TRUE;
+  g_variant_lookup(props, "label", "&s", &label);
+  g_variant_lookup(props, "type", "&s", &type);
+  g_variant_lookup(props, "enabled", "b", &enabled);
+  std::string entry = std::to_string(id) + ":" + label + type + (enabled ? "" : " (off)");
+  g_variant_unref(props);
+  g_variant_unref(child);
+  g_variant_unref(boxed);
+  return entry;
+}
+
 // Blocking calls to one item, as a host makes them; from any thread but the item's.
 class Client {
  public:
@@ -199,22 +220,8 @@ class Client {
     GVariant* children = g_variant_get_child_value(root, 2);
     std::string out;
     for (gsize i = 0; i < g_variant_n_children(children); ++i) {
-      GVariant* boxed = g_variant_get_child_value(children, i);
-      GVariant* child = g_variant_get_variant(boxed);
-      gint32 id = 0;
-      GVariant* props = nullptr;
-      g_variant_get(child, "(i@a{sv}av)", &id, &props, nullptr);
-      const char* label = "";
-      const char* type = "";
-      gboolean enabled = TRUE;
-      g_variant_lookup(props, "label", "&s", &label);
-      g_variant_lookup(props, "type", "&s", &type);
-      g_variant_lookup(props, "enabled", "b", &enabled);
       if (!out.empty()) out += '|';
-      out += std::to_string(id) + ":" + label + type + (enabled ? "" : " (off)");
-      g_variant_unref(props);
-      g_variant_unref(child);
-      g_variant_unref(boxed);
+      out += DescribeMenuEntry(children, i);
     }
     g_variant_unref(children);
     g_variant_unref(root);

@@ -253,23 +253,7 @@ TEST_F(SniBusTest, MenuFollowsTheProgramsPopupAndGivesItsCommands) {
   GVariant* children = g_variant_get_child_value(root, 2);
   ASSERT_EQ(g_variant_n_children(children), 4u);
   std::vector<std::string> seen;
-  for (gsize i = 0; i < 4; ++i) {
-    GVariant* boxed = g_variant_get_child_value(children, i);
-    GVariant* child = g_variant_get_variant(boxed);
-    gint32 id = 0;
-    GVariant* props = nullptr;
-    g_variant_get(child, "(i@a{sv}av)", &id, &props, nullptr);
-    const char* label = "";
-    const char* type = "";
-    gboolean enabled = TRUE;
-    g_variant_lookup(props, "label", "&s", &label);
-    g_variant_lookup(props, "type", "&s", &type);
-    g_variant_lookup(props, "enabled", "b", &enabled);
-    seen.push_back(std::to_string(id) + ":" + label + type + (enabled ? "" : " (off)"));
-    g_variant_unref(props);
-    g_variant_unref(child);
-    g_variant_unref(boxed);
-  }
+  for (gsize i = 0; i < 4; ++i) seen.push_back(DescribeMenuEntry(children, i));
   EXPECT_EQ(seen, (std::vector<std::string>{"1:_Anuluj wydruk (off)", "2:K_onfiguracja",
                                             "3:separator", "4:_Koniec"}));
   g_variant_unref(children);
