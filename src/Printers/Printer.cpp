@@ -5,6 +5,7 @@
 #include "Base/MessagePump.h"
 #include "Graphics/GraphicsStartUp.h"
 #include "Base/SystemError.h"
+#include "Printers/DefaultPrinter.h"
 #include "resources/MessageTexts.h"
 
 namespace wydruki::printers {
@@ -151,10 +152,7 @@ void TPrinter::BuildPrinterList() {
 }
 
 void TPrinter::SelectDefaultPrinter() {
-  char line[80] = {};
-  GetProfileStringA("windows", "device", "", line, sizeof line - 1);
-  char* cursor = line;
-  const std::string device = NextCommaField(cursor);
+  const std::string device = DefaultDeviceName();
   auto& list = PrinterList();
   for (const auto& entry : list) {
     // Printer names ignore letter case, as the spooler's own do.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "Printers/DefaultPrinter.h"
 #include "platform/winapi.h"
 #include "pp1/WydrukiD95.h"
 #include "pp2/FontSettings.h"
@@ -11,14 +12,6 @@
 
 namespace wydruki::pp1 {
 namespace {
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
 
 bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/');
@@ -33,6 +26,14 @@ std::string Resolved(const std::string& path) {
 }
 
 }  // namespace
+
+std::string NoDefaultPrinterReason() {
+#ifndef _WIN32
+  if (const auto why = platform::PrintSystemUnreachableReason())
+    return "no default printer known: the print system cannot be reached (" + *why + ")";
+#endif
+  return "no default printer";
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
@@ -85,43 +86,6 @@ std::string HelpText() {
 
 std::string VersionText() { return std::string("wydrukid95 ") + WYDRUKI_VERSION + "\n"; }
 
-PrinterDestination DefaultPrinterDestination() {
-  PrinterDestination destination;
-  char line[512] = {};
-  GetProfileStringA("windows", "device", "", line, sizeof line - 1);
-  std::string device = line;
-  device = device.substr(0, device.find(','));
-  while (!device.empty() && device.back() == ' ') device.pop_back();
-  while (!device.empty() && device.front() == ' ') device.erase(device.begin());
-  destination.name = device;
-  if (device.empty()) return destination;
-
-  DWORD needed = 0;
-  DWORD returned = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-  std::vector<BYTE> buffer(needed);
-  if (needed == 0 ||
-      !EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-    returned = 0;
-  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-  for (DWORD i = 0; i < returned; ++i) {
-    const std::string name = printers[i].pPrinterName != nullptr ? printers[i].pPrinterName : "";
-    if (!EqualsIgnoringCase(name, device)) continue;
-    const std::string port = printers[i].pPortName != nullptr ? printers[i].pPortName : "";
-    const std::string driver = printers[i].pDriverName != nullptr ? printers[i].pDriverName : "";
-    destination.name = name;
-    if (driver == "builtin" && EqualsIgnoringCase(name, "pdf-file"))
-      destination.where = "PDF files in " + port;
-    else if (driver == "builtin" && EqualsIgnoringCase(name, "trace-file"))
-      destination.where = "a trace record in " + port;
-    else
-      destination.where = "CUPS queue " + name;
-    return destination;
-  }
-  destination.where = "not known to the print system now";
-  return destination;
-}
-
 std::string StartupLine(const std::string& job_directory) {
   // The version leads: a service manager's journal then says which build ran.
   std::string line = std::string("wydrukid95 ") + WYDRUKI_VERSION + ": ";
@@ -132,11 +96,11 @@ std::string StartupLine(const std::string& job_directory) {
   } else {
     line += "job signal " + Resolved(job_directory + kJobSignal);
   }
-  const PrinterDestination printer = DefaultPrinterDestination();
+  const printers::DefaultPrinterInfo printer = printers::ResolveDefaultPrinter();
   if (printer.name.empty())
-    line += ", no default printer";
+    line += ", " + NoDefaultPrinterReason();
   else
-    line += ", printer \"" + printer.name + "\" (" + printer.where + ")";
+    line += ", printer \"" + printer.name + "\" (" + printers::WhereItPrints(printer) + ")";
 #ifndef _WIN32
   line += ", display " + platform::DisplayDriverName();
 #endif

@@ -31,12 +31,8 @@ std::string UsageText();
 std::string HelpText();
 std::string VersionText();
 
-// The printer a job would use now: the default device's name and where its output goes.
-struct PrinterDestination {
-  std::string name;   // empty when there is no default printer at all
-  std::string where;  // "CUPS queue office", "PDF files in /home/anna/Documents", ...
-};
-PrinterDestination DefaultPrinterDestination();
+// Why no printer is the default now: none is set, or the print system cannot be reached.
+std::string NoDefaultPrinterReason();
 
 // The one line said at start-up: the job directory as resolved, the printer and where its
 // output goes, the display driver and where "font.def" is read from.

@@ -5,6 +5,7 @@
 
 #include "Forms/Application.h"
 #include "Base/SystemError.h"
+#include "Printers/DefaultPrinter.h"
 #include "Printers/Printer.h"
 #include "pp1/AgentCommandLine.h"
 #include "pp1/CharMap.h"
@@ -87,9 +88,14 @@ int Percentage(std::uint64_t fetched, std::uint64_t size) {
 // Why the printer cannot take the job, in the user's terms: which printer, whether the print
 // system answers or knows it, and the system's own reason.
 std::string PrinterTrouble(DWORD failed_call_error, const std::exception& error) {
-  const PrinterDestination printer = DefaultPrinterDestination();
-  if (printer.name.empty()) return error.what();
-  std::string name = printer.name;
+  const std::string default_name = printers::DefaultDeviceName();
+  if (default_name.empty()) {
+    const std::string reason = NoDefaultPrinterReason();
+    if (reason == "no default printer") return error.what();
+    // The print system that would name the default does not answer: the job waits for it.
+    return "N" + reason.substr(1) + ". The job is kept and tried again.";
+  }
+  std::string name = default_name;
   DWORD reason = failed_call_error;
   HANDLE handle = nullptr;
   if (OpenPrinterA(name.data(), &handle, nullptr)) {
@@ -268,22 +274,12 @@ void TWydrukiD95::FormActivate(TObject*) {
 }
 
 void TWydrukiD95::DaneDrukarki() {
-  DWORD needed = 0;
-  DWORD returned = 0;
-  EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned);
-  if (needed == 0) return;
-  std::vector<BYTE> buffer(needed);
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &returned))
-    return;
-  const auto text = [](const char* value) { return std::string(value != nullptr ? value : ""); };
-  const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-  for (DWORD i = 0; i < returned; ++i) {
-    DrNazwa->SetCaption(text(printers[i].pPrinterName));
-    DrTyp->SetCaption(text(printers[i].pDriverName));
-    DrGdzie->SetCaption(text(printers[i].pPortName));
-    DrKomentarz->SetCaption(text(printers[i].pComment));
-    if ((printers[i].Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0) break;
-  }
+  const printers::DefaultPrinterInfo printer = printers::ResolveDefaultPrinter();
+  if (printer.name.empty()) return;
+  DrNazwa->SetCaption(printer.name);
+  DrTyp->SetCaption(printer.driver);
+  DrGdzie->SetCaption(printer.port);
+  DrKomentarz->SetCaption(printer.comment);
 }
 
 void TWydrukiD95::CheckBox1Click(TObject*) {

@@ -119,13 +119,11 @@ class AgentHarness {
   void RunAs(uid_t uid, gid_t gid) { run_as_ = std::make_pair(uid, gid); }
 
   // Waits (bounded) for the agent to end; its exit status, or nullopt when it did not end.
-  // `usage`, when given, receives what the agent used (its peak memory among others).
-  std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit,
-                                 struct rusage* usage = nullptr) {
+  std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     do {
       int status = 0;
-      if (::wait4(pid, &status, WNOHANG, usage) == pid) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
         std::erase(running_, pid);
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }

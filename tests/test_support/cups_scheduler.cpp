@@ -213,6 +213,24 @@ CupsScheduler::CupsScheduler() {
   }
   if (const char* old = std::getenv("CUPS_SERVER")) old_cups_server_ = old;
   ::setenv("CUPS_SERVER", server_.c_str(), 1);
+  // libcups adds the printers that DNS-SD advertises on the network to every list it makes for
+  // a scheduler on this host; the tests see only their own scheduler's queues. Discovery goes
+  // through the system bus (avahi), which the tests' programs cannot reach. The scheduler
+  // itself keeps the machine's bus: it sets up the network printers a test names.
+  if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) old_system_bus_ = old;
+  ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + root_ + "/no-system-bus").c_str(), 1);
+}
+
+std::vector<char*> CupsScheduler::DaemonEnvironment() {
+  daemon_environment_.clear();
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    if (std::string(*entry).rfind("DBUS_SYSTEM_BUS_ADDRESS=", 0) != 0)
+      daemon_environment_.push_back(*entry);
+  if (old_system_bus_) daemon_environment_.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + *old_system_bus_);
+  std::vector<char*> pointers;
+  for (auto& entry : daemon_environment_) pointers.push_back(entry.data());
+  pointers.push_back(nullptr);
+  return pointers;
 }
 
 void CupsScheduler::StartDaemon() {
@@ -232,7 +250,8 @@ void CupsScheduler::StartDaemon() {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  const int spawned = ::posix_spawn(&pid_, kCupsd, &actions, nullptr, argv, environ);
+  std::vector<char*> environment = DaemonEnvironment();
+  const int spawned = ::posix_spawn(&pid_, kCupsd, &actions, nullptr, argv, environment.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     pid_ = -1;
@@ -266,6 +285,10 @@ void CupsScheduler::Resume() { StartDaemon(); }
 
 CupsScheduler::~CupsScheduler() {
   StopDaemon();
+  if (old_system_bus_)
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", old_system_bus_->c_str(), 1);
+  else
+    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
   if (old_cups_server_)
     ::setenv("CUPS_SERVER", old_cups_server_->c_str(), 1);
   else

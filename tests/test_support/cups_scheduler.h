@@ -1,8 +1,9 @@
 // A private CUPS scheduler for tests: the system's cupsd, started on its own configuration,
 // spool, cache and log directories under a temporary directory, listening only on
 // 127.0.0.1:<a free port>. Queues write each job's document into a file, unchanged. While the
-// scheduler lives, CUPS_SERVER points the test process at it. The machine's own scheduler and
-// its configuration are never touched.
+// scheduler lives, CUPS_SERVER points the test process at it and the network's advertised
+// printers are hidden from it. The machine's own scheduler and its configuration are never
+// touched.
 #pragma once
 
 #include <sys/types.h>
@@ -70,12 +71,16 @@ class CupsScheduler {
   void Run(const std::vector<std::string>& arguments, std::string* output = nullptr);
   void StartDaemon();
   void StopDaemon();
+  // The test process's environment with the machine's system bus: the scheduler's own.
+  std::vector<char*> DaemonEnvironment();
 
   std::string root_;
   std::string server_;
   int port_ = 0;
   pid_t pid_ = -1;
   std::optional<std::string> old_cups_server_;
+  std::optional<std::string> old_system_bus_;
+  std::vector<std::string> daemon_environment_;
 };
 
 // Runs a program with arguments (no shell), returning its exit status (-1 when it could not

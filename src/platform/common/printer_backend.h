@@ -42,8 +42,9 @@ struct PrinterTarget {
 std::optional<PrinterTarget> ResolvePrinter(const char* device, const DEVMODEA* mode);
 
 // The line GetProfileStringA("windows", "device") answers when the profile has none:
-// "<name>,cups,<name>" for the CUPS default destination, else
-// "pdf-file,builtin,<the user's documents directory>".
+// "<name>,cups,<name>" for the CUPS default destination; "" while a configured scheduler does
+// not answer; "pdf-file,builtin,<the user's documents directory>" when CUPS answers without a
+// default destination or no print system is configured at all.
 std::string DefaultDeviceLine();
 
 // The bytes of one PDF document on their way to a printer. Nothing reaches the printer until

@@ -21,4 +21,8 @@ inline constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 // A thread of the platform's own, with the termination signals blocked.
 std::thread StartWorkerThread(std::function<void()> work);
 
+// A termination signal has arrived and the message queue has not taken it yet: a call that
+// waits on something outside the program gives up, so the program can end.
+bool TerminationPending();
+
 }  // namespace wydruki::platform

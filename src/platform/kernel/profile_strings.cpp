@@ -74,8 +74,10 @@ DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
     return CopyString(Unquoted(*value), lpReturnedString, nSize);
   }
   // No such line: the default printer is the printers' to say.
-  if (EqualsIgnoreCase(lpAppName, "windows") && EqualsIgnoreCase(lpKeyName, "device"))
-    return CopyString(DefaultDeviceLine(), lpReturnedString, nSize);
+  if (EqualsIgnoreCase(lpAppName, "windows") && EqualsIgnoreCase(lpKeyName, "device")) {
+    const std::string line = DefaultDeviceLine();
+    if (!line.empty()) return CopyString(line, lpReturnedString, nSize);
+  }
   std::string_view fallback = lpDefault != nullptr ? lpDefault : "";
   while (!fallback.empty() && (fallback.back() == ' ' || fallback.back() == '\t'))
     fallback.remove_suffix(1);

@@ -320,6 +320,8 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
 
 namespace wydruki::platform {
 
+bool TerminationPending() { return signal_arrived.load(); }
+
 int RunUntilAnswered(PendingAnswer& pending, int fallback) {
   for (;;) {
     if (const auto answer = pending.Answer()) return *answer;

@@ -7,10 +7,10 @@
 #include <mutex>
 #include <string_view>
 
-#include "common/ascii_case.h"
 #include "common/debug_channel.h"
 #include "platform/api/kernel.h"
 #include "platform/api/winspool.h"
+#include "winspool/network_printer_setup.h"
 
 namespace wydruki::platform {
 namespace {
@@ -49,44 +49,51 @@ int NumberOr(const std::string& text, int fallback) {
   return (*end == '\0' && value >= 0 && value < 1000000) ? static_cast<int>(value) : fallback;
 }
 
-// Queued job counts and device URIs of every destination, in one request.
-struct QueueFacts {
-  int queued_jobs = 0;
-  std::string device_uri;
-};
-std::map<std::string, QueueFacts> FetchQueueFacts(http_t* http) {
-  std::map<std::string, QueueFacts> facts;
+// Every queue of the scheduler, in one request. (cupsGetDests2 would add the printers that
+// DNS-SD advertises on the network, after browsing for them on every call.)
+std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
+  std::vector<CupsPrinterInfo> queues;
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  static const char* const kWanted[] = {"printer-name", "queued-job-count", "device-uri"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
-                kWanted);
+  static const char* const kWanted[] = {
+      "printer-name",  "device-uri",    "printer-make-and-model", "printer-info",
+      "printer-location", "printer-state", "printer-is-accepting-jobs", "queued-job-count"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(std::size(kWanted)), nullptr, kWanted);
   ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
-  if (response == nullptr) return facts;
-  std::string name;
-  QueueFacts current;
+  if (response == nullptr) return queues;
+  CupsPrinterInfo current;
   const auto flush = [&] {
-    if (!name.empty()) facts[name] = current;
-    name.clear();
+    if (!current.name.empty()) queues.push_back(std::move(current));
     current = {};
+  };
+  const auto text = [](ipp_attribute_t* attr) {
+    const char* value = ippGetString(attr, 0, nullptr);
+    return std::string(value != nullptr ? value : "");
   };
   for (ipp_attribute_t* attr = ippFirstAttribute(response); attr != nullptr;
        attr = ippNextAttribute(response)) {
-    const char* attr_name = ippGetName(attr);
-    if (ippGetGroupTag(attr) != IPP_TAG_PRINTER || attr_name == nullptr) {
+    const char* name = ippGetName(attr);
+    if (ippGetGroupTag(attr) != IPP_TAG_PRINTER || name == nullptr) {
       flush();
       continue;
     }
-    if (std::strcmp(attr_name, "printer-name") == 0 && ippGetString(attr, 0, nullptr) != nullptr)
-      name = ippGetString(attr, 0, nullptr);
-    else if (std::strcmp(attr_name, "queued-job-count") == 0)
-      current.queued_jobs = ippGetInteger(attr, 0);
-    else if (std::strcmp(attr_name, "device-uri") == 0 && ippGetString(attr, 0, nullptr) != nullptr)
-      current.device_uri = ippGetString(attr, 0, nullptr);
+    const std::string_view key = name;
+    if (key == "printer-name") current.name = text(attr);
+    else if (key == "device-uri") current.device_uri = text(attr);
+    else if (key == "printer-make-and-model") current.make_and_model = text(attr);
+    else if (key == "printer-info") current.info = text(attr);
+    else if (key == "printer-location") current.location = text(attr);
+    else if (key == "printer-state") current.state = ippGetInteger(attr, 0);
+    else if (key == "printer-is-accepting-jobs") current.accepting = ippGetBoolean(attr, 0) != 0;
+    else if (key == "queued-job-count") current.queued_jobs = ippGetInteger(attr, 0);
   }
   flush();
   ippDelete(response);
-  return facts;
+  return queues;
 }
+
+// How long a job waits for a queue to be made for a printer advertised on the network.
+constexpr auto kAdvertisedSetUpLimit = std::chrono::seconds(10);
 
 constexpr KnownPaper kPapers[] = {
     {DMPAPER_LETTER, "na_letter_8.5x11in", 21590, 27940},
@@ -171,6 +178,13 @@ std::unique_ptr<CupsConnection> CupsConnection::Open() {
   return std::unique_ptr<CupsConnection>(new CupsConnection(http));
 }
 
+void SetUnreachableReason(const std::string& reason) {
+  Reachability& reachability = SchedulerReachability();
+  std::lock_guard lock(reachability.mutex);
+  reachability.reason = reason;
+  DebugLine(DebugArea::kPrinters, reason);
+}
+
 std::optional<std::string> CupsUnreachableReason() {
   Reachability& reachability = SchedulerReachability();
   std::lock_guard lock(reachability.mutex);
@@ -180,36 +194,24 @@ std::optional<std::string> CupsUnreachableReason() {
 
 CupsConnection::~CupsConnection() { httpClose(http_); }
 
-CupsPrinterList ListCupsPrinters(bool with_job_counts) {
+bool PrintSystemConfigured() {
+  cupsSetServer(nullptr);
+  const char* named = std::getenv("CUPS_SERVER");
+  // Without CUPS_SERVER, a client.conf or the scheduler's local socket, the library falls back
+  // to "localhost": nothing on this machine was set up to print through CUPS.
+  return (named != nullptr && *named != '\0') || std::string_view(cupsServer()) != "localhost";
+}
+
+CupsPrinterList ListCupsPrinters() {
   CupsPrinterList list;
   const auto connection = CupsConnection::Open();
   if (!connection) return list;
-  cups_dest_t* dests = nullptr;
-  const int count = cupsGetDests2(connection->http(), &dests);
-  for (int i = 0; i < count; ++i) {
-    const cups_dest_t& dest = dests[i];
-    if (dest.name == nullptr) continue;
-    if (dest.is_default) list.default_name = dest.name;
-    if (dest.instance != nullptr) continue;
-    CupsPrinterInfo printer;
-    printer.name = dest.name;
-    printer.device_uri = OptionOf(dest, "device-uri");
-    printer.make_and_model = OptionOf(dest, "printer-make-and-model");
-    printer.info = OptionOf(dest, "printer-info");
-    printer.location = OptionOf(dest, "printer-location");
-    printer.state = NumberOr(OptionOf(dest, "printer-state"), 3);
-    printer.accepting = OptionOf(dest, "printer-is-accepting-jobs") != "false";
-    list.printers.push_back(std::move(printer));
-  }
-  cupsFreeDests(count, dests);
-  if (with_job_counts && !list.printers.empty()) {
-    const auto facts = FetchQueueFacts(connection->http());
-    for (auto& printer : list.printers) {
-      const auto found = facts.find(printer.name);
-      if (found == facts.end()) continue;
-      printer.queued_jobs = found->second.queued_jobs;
-      if (printer.device_uri.empty()) printer.device_uri = found->second.device_uri;
-    }
+  list.reachable = true;
+  list.printers = FetchQueues(connection->http());
+  // The user's default (LPDEST, PRINTER, lpoptions), else the scheduler's.
+  if (cups_dest_t* fallback = cupsGetNamedDest(connection->http(), nullptr, nullptr)) {
+    if (fallback->name != nullptr) list.default_name = fallback->name;
+    cupsFreeDests(1, fallback);
   }
   return list;
 }
@@ -222,22 +224,30 @@ std::unique_ptr<CupsDestination> CupsDestination::Find(const std::string& name, 
     if (error != nullptr) *error = RPC_S_SERVER_UNAVAILABLE;
     return nullptr;
   }
-  std::unique_ptr<CupsDestination> destination(new CupsDestination);
-  destination->dest_count_ = cupsGetDests2(connection->http(), &destination->dests_);
-  destination->connection_ = std::move(connection);
-  cups_dest_t* folded = nullptr;
-  for (int i = 0; i < destination->dest_count_; ++i) {
-    cups_dest_t& dest = destination->dests_[i];
-    if (dest.name == nullptr || dest.instance != nullptr) continue;
-    if (name == dest.name) {
-      destination->dest_ = &dest;
-      break;
+  // The scheduler matches names without regard to letter case and answers with the queue's
+  // own; a name it has no queue for may be a printer advertised on the network.
+  cups_dest_t* dest = cupsGetNamedDest(connection->http(), name.c_str(), nullptr);
+  if (dest != nullptr && IsAdvertisedOnly(*dest)) {
+    const bool ready = SetUpAdvertisedPrinter(*dest, kAdvertisedSetUpLimit);
+    cupsFreeDests(1, dest);
+    dest = nullptr;
+    if (!ready) {
+      SetUnreachableReason("the network printer " + name + " cannot be set up as a queue now");
+      if (error != nullptr) *error = RPC_S_SERVER_UNAVAILABLE;
+      return nullptr;
     }
-    if (folded == nullptr && EqualsIgnoreCase(name, dest.name)) folded = &dest;
+    dest = cupsGetNamedDest(connection->http(), name.c_str(), nullptr);
   }
-  if (destination->dest_ == nullptr) destination->dest_ = folded;
-  if (destination->dest_ == nullptr) return nullptr;
-  destination->name_ = destination->dest_->name;
+  if (dest == nullptr || dest->name == nullptr || IsAdvertisedOnly(*dest)) {
+    if (dest != nullptr) cupsFreeDests(1, dest);
+    return nullptr;
+  }
+  std::unique_ptr<CupsDestination> destination(new CupsDestination);
+  destination->dests_ = dest;
+  destination->dest_count_ = 1;
+  destination->dest_ = dest;
+  destination->connection_ = std::move(connection);
+  destination->name_ = dest->name;
   return destination;
 }
 

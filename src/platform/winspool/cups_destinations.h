@@ -27,7 +27,8 @@ struct CupsPrinterInfo {
 };
 
 struct CupsPrinterList {
-  std::vector<CupsPrinterInfo> printers;  // each destination once, instances left out
+  bool reachable = false;                 // the scheduler answered
+  std::vector<CupsPrinterInfo> printers;  // the scheduler's queues, each once
   std::string default_name;               // empty when CUPS has no default destination
 };
 
@@ -47,16 +48,23 @@ class CupsConnection {
   http_t* http_;
 };
 
-// Why the scheduler could not be reached the last time it was asked ("no answer from
+// Why the scheduler, or the printer last asked for, could not be reached ("no answer from
 // 127.0.0.1:631"); nullopt when it answered.
 std::optional<std::string> CupsUnreachableReason();
+void SetUnreachableReason(const std::string& reason);
 
-// Every destination of the scheduler in force (empty when it cannot be reached). The queued
-// job counts cost one more request and are only fetched when asked for.
-CupsPrinterList ListCupsPrinters(bool with_job_counts);
+// Whether this machine prints through CUPS at all: CUPS_SERVER, a client.conf naming a server,
+// or the local scheduler's socket. A configured scheduler that does not answer is an outage,
+// not the absence of printers.
+bool PrintSystemConfigured();
 
-// One destination, found by name exactly and then without regard to letter case (CUPS names
-// are case-insensitive), with its connection and (lazily) its capabilities.
+// Every queue of the scheduler in force (none when it cannot be reached), without the printers
+// advertised on the network, and the user's default destination.
+CupsPrinterList ListCupsPrinters();
+
+// One destination, found by name without regard to letter case (CUPS names are
+// case-insensitive), with its connection and (lazily) its capabilities. A printer advertised
+// on the network is set up as a queue first, within a bounded time.
 class CupsDestination {
  public:
   // nullptr when the scheduler cannot be reached or has no such destination; `error` then

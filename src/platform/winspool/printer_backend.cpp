@@ -66,9 +66,14 @@ std::unique_ptr<DocumentOutput> OpenDocumentOutput(const PrinterTarget& target,
 }
 
 std::string DefaultDeviceLine() {
-  const CupsPrinterList cups = ListCupsPrinters(false);
+  const std::string pdf_file = std::string(kPdfFilePrinter) + ",builtin," + DocumentsDirectory();
+  if (!PrintSystemConfigured()) return pdf_file;
+  const CupsPrinterList cups = ListCupsPrinters();
+  // A scheduler that does not answer has a default all the same, which it will name when it
+  // is back: the documents wait for it rather than go elsewhere.
+  if (!cups.reachable) return "";
   if (!cups.default_name.empty()) return cups.default_name + ",cups," + cups.default_name;
-  return std::string(kPdfFilePrinter) + ",builtin," + DocumentsDirectory();
+  return pdf_file;
 }
 
 }  // namespace wydruki::platform

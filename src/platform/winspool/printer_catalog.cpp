@@ -46,7 +46,8 @@ DWORD StatusFromIppState(int state, bool accepting) {
 
 std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
   std::vector<PrinterEntry> printers;
-  const CupsPrinterList cups = ListCupsPrinters(with_job_counts);
+  (void)with_job_counts;  // the scheduler's one answer carries them
+  const CupsPrinterList cups = ListCupsPrinters();
   for (const auto& destination : cups.printers) {
     // The built-in printers keep their names: a CUPS queue called the same is not listed.
     if (EqualsIgnoreCase(destination.name, kPdfFilePrinter) ||
@@ -76,17 +77,18 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
     if (entry.kind == PrinterKind::kPdfFile) RemoveAbandonedPdfFiles(entry.port);
     printers.push_back(std::move(entry));
   }
-  const std::string default_name = DefaultPrinterName(printers, cups.default_name);
+  const std::string default_name =
+      DefaultPrinterName(printers, cups.default_name, cups.reachable || !PrintSystemConfigured());
   for (auto& printer : printers)
     if (printer.name == default_name) printer.attributes |= PRINTER_ATTRIBUTE_DEFAULT;
   return printers;
 }
 
 std::string DefaultPrinterName(const std::vector<PrinterEntry>& printers,
-                               const std::string& cups_default) {
+                               const std::string& cups_default, bool cups_known) {
   if (const auto* listed = FindListed(printers, ProfileDefaultDevice())) return listed->name;
   if (const auto* listed = FindListed(printers, cups_default)) return listed->name;
-  return kPdfFilePrinter;
+  return cups_known ? kPdfFilePrinter : "";
 }
 
 }  // namespace wydruki::platform

@@ -22,14 +22,16 @@ struct PrinterEntry {
   DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*
 };
 
-// Every printer; the queued job counts cost one more request to CUPS and are only fetched
-// when asked for. Exactly one entry carries PRINTER_ATTRIBUTE_DEFAULT.
+// Every printer. One entry carries PRINTER_ATTRIBUTE_DEFAULT, except while a configured CUPS
+// scheduler does not answer: the default printer is then not known.
 std::vector<PrinterEntry> ListPrinters(bool with_job_counts);
 
 // The name of the default printer: the device of the profile's [windows] device= line when it
-// is listed, else the CUPS default destination `cups_default` when listed, else "pdf-file".
+// is listed, else the CUPS default destination `cups_default` when listed, else "pdf-file"
+// when CUPS is known to have no default (`cups_known`: it answered, or none is configured),
+// else none ("").
 std::string DefaultPrinterName(const std::vector<PrinterEntry>& printers,
-                               const std::string& cups_default);
+                               const std::string& cups_default, bool cups_known);
 
 // The Windows status bits for an IPP printer-state.
 DWORD StatusFromIppState(int state, bool accepting);

@@ -207,11 +207,23 @@ TEST_F(DefaultDeviceLineTest, NamesTheCupsDefaultHonouringLpdest) {
   }
   EXPECT_FALSE(ResolvePrinter("nosuch", nullptr).has_value());
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME)) << "not known";
-  ScopedEnv server("CUPS_SERVER", "127.0.0.1:9");
+  {
+    // A scheduler named but silent is an outage: no default is known, and none is made up.
+    ScopedEnv server("CUPS_SERVER", "127.0.0.1:9");
+    EXPECT_EQ(DefaultDeviceLine(), "");
+    EXPECT_FALSE(ResolvePrinter("alpha", nullptr).has_value());
+    // As Windows says when its spooler is not running.
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE)) << "no scheduler";
+  }
+  // Only a machine with no print system configured at all prints into PDF files.
+  if (std::filesystem::exists("/run/cups/cups.sock") ||
+      std::filesystem::exists("/var/run/cups/cups.sock"))
+    GTEST_SKIP() << "this machine has a local scheduler's socket";
+  TempDir empty;
+  ScopedEnv no_server("CUPS_SERVER", nullptr);
+  ScopedEnv home("HOME", empty.path().string());
+  ScopedEnv server_root("CUPS_SERVERROOT", empty.path().string());
   EXPECT_EQ(DefaultDeviceLine(), "pdf-file,builtin," + files().path().string());
-  EXPECT_FALSE(ResolvePrinter("alpha", nullptr).has_value());
-  // As Windows says when its spooler is not running.
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE)) << "no scheduler";
 }
 
 }  // namespace
