@@ -59,6 +59,42 @@ TEST_F(PrintSystemOutage, AJobHandedOverWhileTheSchedulerIsDownPrintsOnceItIsBac
   EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
+// With no printer named, the scheduler's default is the printer: while the scheduler does not
+// answer, the job waits for it (never into a PDF file instead), whether the outage began
+// before the agent or after.
+TEST_F(PrintSystemOutage, TheDefaultPrinterWaitsForTheSchedulerWhicheverStartedFirst) {
+  agent_.Dir().Write("win.ini", "[display]\ndriver=null\nrecord=" + agent_.Path("screen.txt") +
+                                    "\n");
+  agent_.SetEnvironment("XDG_DOCUMENTS_DIR", agent_.Path("documents"));
+  scheduler_->SetDefault("biuro");
+  const std::string unreachable =
+      "No default printer known: the print system cannot be reached (no answer from " +
+      scheduler_->server() + "). The job is kept and tried again.";
+  for (const bool outage_first : {false, true}) {
+    SCOPED_TRACE(outage_first ? "the agent started during the outage" : "the outage came later");
+    if (outage_first) scheduler_->Halt();
+    const int starts = agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95");
+    const pid_t pid = agent_.Start();
+    ASSERT_TRUE(AgentHarness::WaitUntil(
+        [&] { return agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95") == starts + 1; }));
+    if (!outage_first) scheduler_->Halt();
+    const int before = Messages(agent_, unreachable);
+    agent_.Job("A.TXT", "Faktura\r\n");
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return Messages(agent_, unreachable) == before + 1; }))
+        << agent_.Dir().Read("screen.txt");
+    EXPECT_FALSE(agent_.SignalGone()) << "the job is kept";
+    EXPECT_FALSE(agent_.Dir().Exists("documents/A.TXT.pdf")) << "nothing went to a PDF file";
+
+    const int printed = outage_first ? 1 : 0;
+    scheduler_->Resume();
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+    ASSERT_TRUE(scheduler_->WaitUntilIdle());
+    EXPECT_EQ(scheduler_->CompletedJobs(), printed + 1) << "printed once, on the default queue";
+    agent_.Stop();
+    EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+  }
+}
+
 TEST_F(PrintSystemOutage, AQueueThatRefusesJobsHoldsTheJobUntilItAccepts) {
   scheduler_->RejectJobs("biuro");
   const pid_t pid = agent_.Start();
