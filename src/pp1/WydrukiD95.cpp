@@ -48,7 +48,6 @@ forms::FormLayout MainLayout() {
   return layout;
 }
 
-constexpr std::size_t kSignalIdentityBytes = 64 * 1024;
 // How much of a line is read and drawn at a time.
 constexpr std::size_t kLinePieceBytes = 64 * 1024;
 
@@ -135,6 +134,12 @@ struct TWydrukiD95::SignalIdentity {
     return bytes == other.bytes && written.dwLowDateTime == other.written.dwLowDateTime &&
            written.dwHighDateTime == other.written.dwHighDateTime;
   }
+  static SignalIdentity From(const SignalRead& read) { return {read.bytes, read.written}; }
+  // A key of the identity, for remembering which signal was said to wait.
+  std::string Key() const {
+    return bytes + '\n' + std::to_string(written.dwHighDateTime) + ':' +
+           std::to_string(written.dwLowDateTime);
+  }
   static std::optional<SignalIdentity> Of(const std::string& path) {
     WIN32_FIND_DATAA found{};
     const HANDLE search = FindFirstFileA(path.c_str(), &found);
@@ -147,10 +152,11 @@ struct TWydrukiD95::SignalIdentity {
     if (file == INVALID_HANDLE_VALUE) return identity;
     char buffer[4096];
     DWORD read = 0;
-    while (identity.bytes.size() < kSignalIdentityBytes &&
+    while (identity.bytes.size() < kSignalReadBytes &&
            ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
       identity.bytes.append(buffer, read);
     CloseHandle(file);
+    if (identity.bytes.size() > kSignalReadBytes) identity.bytes.resize(kSignalReadBytes);
     return identity;
   }
 };
@@ -334,6 +340,8 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
     // again at the next tick without a word. Any other refusal (no permission to read) is
     // kept and tried again too, but the user is told, once, as for a printer error.
     const DWORD error = file.OpenError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+      not_started_why_ = name + " is still held open by the program writing it";
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
         error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
       return JobOutcome::NotStarted;
@@ -417,12 +425,6 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
   return cancelled ? JobOutcome::Cancelled : JobOutcome::Printed;
 }
 
-bool TWydrukiD95::IsRetiredSignal(const std::string& path) const {
-  if (!retired_signal_) return false;
-  const auto identity = SignalIdentity::Of(path);
-  return identity && *identity == *retired_signal_;
-}
-
 void TWydrukiD95::RetireJobSignal(const std::string& path, const SignalIdentity& job) {
   // The companion may have written the next job into the signal while this one printed: that
   // signal is not this job's to delete, and the next tick prints it.
@@ -466,19 +468,25 @@ void TWydrukiD95::Timer1Timer(TObject*) {
   const std::string signal_path = JobDirectory + kJobSignal;
   if (Exists(signal_path)) {
     Timer1->SetEnabled(false);
-    // What the signal is as this tick reads it: only that signal is this job's.
-    const auto identity = SignalIdentity::Of(signal_path);
-    if (!identity) {
-      // Gone between the look and the read: nothing to do until it is back.
-    } else if (IsRetiredSignal(signal_path)) {
+    // The job and the signal's identity come from one read: only that signal is this job's.
+    const SignalRead read = ReadSignal(signal_path);
+    const SignalIdentity identity = SignalIdentity::From(read);
+    if (!read.taken) {
+      // Gone between the look and the read, or still being written: the next tick looks again.
+      if (read.held)
+        wait_.Waiting("", std::string(kJobSignal) + " is still held open by the program writing it",
+                      GetTickCount());
+    } else if (retired_signal_ && identity == *retired_signal_) {
       // Printed already; only its signal could not be removed. Try again, print nothing.
-      RetireJobSignal(signal_path, *identity);
+      RetireJobSignal(signal_path, identity);
     } else if (retry_pending_ && static_cast<LONG>(GetTickCount() - retry_at_) < 0) {
       // A kept job waits for its next attempt; the stop signal is still seen every tick.
     } else {
-      const JobSignal signal = ReadJobFile(signal_path);
+      const JobSignal& signal = read.job;
       if (signal.lines_per_page) JobLinesPerPage = *signal.lines_per_page;
-      if (!signal.file_name.empty() && Exists(signal.file_name)) {
+      const std::string why = WhySignalWaits(read);
+      if (!why.empty()) wait_.Waiting(identity.Key(), why, GetTickCount());
+      if (why.empty()) {
         printers::TPrinter& printer = printers::ActivePrinter();
         // After a printer error the printers are looked up again: the print system may have
         // come back, or its default and queues changed meanwhile.
@@ -487,9 +495,13 @@ void TWydrukiD95::Timer1Timer(TObject*) {
         retry_pending_ = false;
         try {
           job_pages_ = 0;
+          not_started_why_.clear();
           const JobOutcome outcome = WydrukPliku(signal.file_name);
+          if (outcome == JobOutcome::NotStarted && !not_started_why_.empty())
+            wait_.Waiting(identity.Key(), not_started_why_, GetTickCount());
           if (outcome != JobOutcome::NotStarted) {
-            RetireJobSignal(signal_path, *identity);
+            wait_.Over();
+            RetireJobSignal(signal_path, identity);
             WriteJobJournal(JobJournalLine(
                 signal.file_name, ActivePrinterName(), job_pages_,
                 outcome == JobOutcome::Printed ? JobResult::Printed : JobResult::Cancelled));
@@ -521,6 +533,7 @@ void TWydrukiD95::Timer1Timer(TObject*) {
     // No job is kept: the next one is tried at once (and an old retry time, compared across
     // the wrap of the tick count, can never hold it back).
     retry_pending_ = false;
+    wait_.Over();
   }
   if (Exists(JobDirectory + kStopSignal) && !IsStaleStopSignal()) {
     DeleteSignalFile(JobDirectory + kStopSignal);

@@ -16,6 +16,8 @@
 #include "Forms/Menus.h"
 #include "Icon6/Icon6.h"
 #include "WTaskBar/WinTaskbar.h"
+#include "pp1/JobSignal.h"
+#include "pp1/JobWait.h"
 #include "pp1/PagePrinter.h"
 
 namespace wydruki::pp1 {
@@ -108,7 +110,6 @@ class TWydrukiD95 : public forms::TForm {
   // it when it cannot be deleted, so it is not printed again. A signal written anew meanwhile
   // is left for the next tick.
   void RetireJobSignal(const std::string& path, const SignalIdentity& job);
-  bool IsRetiredSignal(const std::string& path) const;
   // The stop signal found at the first tick that could not be removed, when it is still there.
   bool IsStaleStopSignal() const;
 
@@ -121,7 +122,9 @@ class TWydrukiD95 : public forms::TForm {
   DWORD retry_at_ = 0;
   bool printers_stale_ = false;
   std::string last_reported_failure_;
-  int job_pages_ = 0;  // pages of the current job drawn so far, for the job journal
+  JobWait wait_;
+  std::string not_started_why_;  // why WydrukPliku did not begin a document, when it can say
+  int job_pages_ = 0;            // pages of the current job drawn so far, for the job journal
   std::string ActivePrinterName();
 };
 

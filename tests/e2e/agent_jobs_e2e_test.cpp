@@ -241,6 +241,46 @@ TEST(AgentJobs, APrintOutThatMayNotBeReadIsReportedOnceAndPrintedWhenItMay) {
   EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
 }
 
+// A signal that waits is explained once, after a while, on standard error and in the record:
+// a new signal that waits for another reason is explained anew, and the wait still ends in
+// the job printed once the print-out is there.
+TEST(AgentJobs, ASignalThatWaitsIsExplainedOncePerSignal) {
+  AgentHarness agent;
+  agent.CaptureErrors();
+  const pid_t pid = agent.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.FirstTickDone(); }));
+  const std::string missing = agent.Path("jobs/NIEMA.TXT");
+  const auto said = [&](const std::string& why) {
+    int n = 0;
+    const std::string errors = agent.ErrorOutput();
+    for (std::size_t at = 0;
+         (at = errors.find("wydrukid95: waiting: " + why + "\n", at)) != std::string::npos; ++at)
+      ++n;
+    return std::min(n, agent.Count(agent.Screen(), "NOTICE waiting: " + why));
+  };
+  agent.Signal(missing + "\r\n");
+  const std::string absent =
+      "win95.drk names " + missing + ", which does not exist (looked for " + missing + ")";
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return said(absent) == 1; }, 60s))
+      << agent.ErrorOutput();
+  OpenWatch watch(agent.JobDirectory());
+  ASSERT_TRUE(watch.WaitForOpens("win95.drk", 3));
+  EXPECT_EQ(said(absent), 1) << "said once for this signal";
+
+  agent.Signal(missing + "\n76\n");
+  const std::string lf_only = "win95.drk ends its lines with LF only; the companion writes CR LF";
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return said(lf_only) == 1; }, 60s))
+      << agent.ErrorOutput();
+
+  agent.Dir().Write("jobs/NIEMA.TXT", "Faktura\r\n");
+  agent.Signal(missing + "\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  agent.Stop();
+  EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
+  EXPECT_EQ(agent.Count(agent.Trace(), "DOC "), 1);
+  EXPECT_EQ(said(absent), 1);
+}
+
 // The companion writes the next job while the previous one still prints. The trace printer's
 // port is a pipe the test reads: the job cannot end before the test lets it, so the new signal
 // is surely written while the first job prints.

@@ -40,4 +40,15 @@ std::string ProfileFilePath() { return ProfilePath(); }
 
 void RecordNotice(const std::string& text) { RecordSeen("NOTICE " + text); }
 
+std::string WhereLookedFor(const std::string& dos_path) {
+  const bool has_drive =
+      dos_path.size() >= 2 && dos_path[1] == ':' &&
+      ((dos_path[0] >= 'A' && dos_path[0] <= 'Z') || (dos_path[0] >= 'a' && dos_path[0] <= 'z'));
+  if (has_drive && !DriveDirectory(dos_path[0]))
+    return std::string("drive ") + dos_path[0] + ": is not in [drives] of " + ProfilePath();
+  if (const auto native = NativePathOf(dos_path)) return "looked for " + *native;
+  return "a directory on its way does not exist, or a short name in it (~1) could mean more "
+         "than one";
+}
+
 }  // namespace wydruki::platform

@@ -2,10 +2,12 @@
 // only as far as a path can go, and options are told apart from the job directory.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "pp1/AgentCommandLine.h"
 #include "pp1/JobSignal.h"
+#include "pp1/JobWait.h"
 #include "pp2/TextLines.h"
 #include "test_support/temp_dir.h"
 
@@ -29,14 +31,55 @@ TEST(BoundedLines, ALineLongerThanTheLimitIsRefusedAfterReadingJustPastTheLimit)
 TEST(BoundedLines, ASignalWithAnOverlongFirstLineNamesNothing) {
   TempDir dir;
   const JobSignal overlong =
-      ReadJobFile(dir.Write("win95.drk", std::string(kMaxSignalLine + 1, 'C') + "\r\n76\r\n"));
+      ReadJobFile(dir.Write("win95.drk", std::string(4097, 'C') + "\r\n76\r\n"));
   EXPECT_EQ(overlong.file_name, "");
   EXPECT_FALSE(overlong.lines_per_page.has_value()) << "line 2 is not read either";
 
-  const std::string longest(kMaxSignalLine, 'C');
+  const std::string longest(4096, 'C');
   const JobSignal fits = ReadJobFile(dir.Write("win95.drk", longest + "\r\n76\r\n"));
   EXPECT_EQ(fits.file_name, longest);
   EXPECT_EQ(fits.lines_per_page, 77);
+}
+
+// What a user is told about a signal that waits: each reason in words to act on, and nothing
+// for a signal that names a print-out that is there.
+TEST(WaitingSignals, EachReasonASignalWaitsIsNamed) {
+  TempDir dir;
+  const std::string present = dir.Write("F.TXT", "x\r\n");
+  const auto why = [&](const std::string& bytes) {
+    return WhySignalWaits(ReadSignal(dir.Write("win95.drk", bytes)));
+  };
+  EXPECT_EQ(why(present + "\r\n76\r\n"), "");
+  EXPECT_EQ(why(dir.Path("NIEMA.TXT") + "\r\n"), "win95.drk names " + dir.Path("NIEMA.TXT") +
+                                                     ", which does not exist (looked for " +
+                                                     dir.Path("NIEMA.TXT") + ")");
+  EXPECT_EQ(why(present + "\n76\n"),
+            "win95.drk ends its lines with LF only; the companion writes CR LF");
+  EXPECT_EQ(why("\xEF\xBB\xBF" + present + "\r\n"),
+            "win95.drk starts with a UTF-8 byte order mark; the companion writes none");
+  EXPECT_EQ(why(std::string(4097, 'C') + "\r\n"),
+            "win95.drk has a first line of more than 4096 bytes: it names no file");
+  EXPECT_EQ(why("\r\n76\r\n"), "win95.drk names no file: its first line is empty");
+  EXPECT_NE(why("Q:\\F.TXT\r\n").find("drive Q: is not in [drives] of "), std::string::npos);
+}
+
+// The job and the signal's identity come from one read, made when nobody writes the signal.
+TEST(WaitingSignals, ASignalStillBeingWrittenIsNotReadUntilItsWriterCloses) {
+  TempDir dir;
+  const std::string path = dir.Write("win95.drk", "");
+  {
+    std::ofstream writer(path, std::ios::binary);
+    writer << "C:\\F.TX" << std::flush;
+    const SignalRead during = ReadSignal(path);
+    EXPECT_FALSE(during.taken);
+    EXPECT_TRUE(during.held);
+    EXPECT_EQ(during.job.file_name, "") << "nothing of it is used";
+    writer << "T\r\n";
+  }
+  const SignalRead after = ReadSignal(path);
+  ASSERT_TRUE(after.taken);
+  EXPECT_EQ(after.bytes, "C:\\F.TXT\r\n");
+  EXPECT_EQ(after.job.file_name, "C:\\F.TXT");
 }
 
 TEST(CommandLineOptions, OptionsAreToldApartFromTheJobDirectory) {

@@ -31,6 +31,10 @@ std::string ProfileFilePath();
 // 127.0.0.1:631"); nullopt when it answered.
 std::optional<std::string> PrintSystemUnreachableReason();
 
+// Where a DOS path that names no file was looked for, in words a user can act on: "looked for
+// /srv/d95/NIEMA.TXT", or which drive letter or directory on the way is missing.
+std::string WhereLookedFor(const std::string& dos_path);
+
 // Adds a line to the record of what a user saw ("NOTICE <text>"), when a record is kept.
 void RecordNotice(const std::string& text);
 
