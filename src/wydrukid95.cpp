@@ -64,6 +64,9 @@ int main(int argc, char** argv) {
     resources::InstallProgramResources();
     forms::TApplication application;
     application.SetAppTitle("Wydruki z D'95");
+    // A job cut off by the end of the session is aborted, and its signal stays: it prints
+    // whole at the next session rather than half now and whole again then.
+    application.OnSessionEnd = [] { printers::AbortOpenDocument(); };
     application.AddForm(pp1::WydrukiD95);
     application.AddForm(pp2::WyborFonty);
     if (pp1::WydrukiD95 != nullptr && !pp1::WydrukiD95->SecondCopy)

@@ -196,6 +196,7 @@ void TApplication::WindowMessage(MessageRecord& message) {
       return;
     case WM_ENDSESSION:
       if (message.WParam != 0) {
+        if (OnSessionEnd) Guard([&] { OnSessionEnd(); });
         Finish();
         std::exit(0);
       }

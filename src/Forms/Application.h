@@ -2,6 +2,8 @@
 // event handlers. There is exactly one, made before any form.
 #pragma once
 
+#include <functional>
+
 #include <exception>
 #include <new>
 #include <string>
@@ -81,6 +83,9 @@ class TApplication : public TComponent {
   // The end of the program: forms destroyed newest first. RunLoop's caller and the end-session
   // path run it; it runs once.
   void Finish();
+  // Called when the user's session ends under the program, before the program goes: whatever
+  // cannot be finished in the moment left is to be abandoned, not cut short and kept.
+  std::function<void()> OnSessionEnd;
   void Minimize();
   void Restore();
 

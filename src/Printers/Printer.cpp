@@ -84,6 +84,11 @@ TPrinter& ActivePrinter() {
 
 void FreeActivePrinter() { PrinterSlot().reset(); }
 
+void AbortOpenDocument() {
+  auto& slot = PrinterSlot();
+  if (slot && slot->IsPrinting()) slot->CancelDocument();
+}
+
 // ---- TPrinter
 
 TPrinter::TPrinter() = default;

@@ -132,6 +132,9 @@ class TPrinter {
 TPrinter& ActivePrinter();
 // Destroys the printer object now (finishing an open document); the next call makes a new one.
 void FreeActivePrinter();
+// Aborts the document the printer object has open, if any: the session is ending and a
+// document finished now would be spooled cut short.
+void AbortOpenDocument();
 
 // The next field of a comma-separated list: skips blanks, ends the field at a comma (which is
 // overwritten by a terminator, the cursor moving past it) or at the end of the text (the cursor

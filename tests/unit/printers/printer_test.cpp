@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Forms/Application.h"
 #include "test_support/temp_dir.h"
 
 namespace wydruki::printers {
@@ -193,6 +194,25 @@ TEST_F(PrinterTest, CancellingAbortsWithoutEndingTheDocumentAndResetsTheState) {
   const auto lines = TraceLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front(), "DOC ");
+  EXPECT_EQ(lines.back(), "ABORTDOC");
+  for (const auto& line : lines) EXPECT_NE(line, "ENDDOC");
+}
+
+// The user's session ends with a document open: it is aborted, never spooled cut short (the job
+// is printed whole at the next session).
+TEST_F(PrinterTest, TheEndOfTheSessionAbortsTheOpenDocument) {
+  EXPECT_EXIT(
+      {
+        forms::TApplication application;
+        application.OnSessionEnd = [] { AbortOpenDocument(); };
+        ActivePrinter().StartDocument();
+        ActivePrinter().PrintCanvas().WriteText(0, 0, "half");
+        SendMessageA(application.Handle(), WM_ENDSESSION, TRUE, 0);
+        std::exit(3);  // not reached: the session's end ends the program
+      },
+      ::testing::ExitedWithCode(0), "");
+  const auto lines = TraceLines();
+  ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "ABORTDOC");
   for (const auto& line : lines) EXPECT_NE(line, "ENDDOC");
 }
