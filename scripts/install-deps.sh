@@ -16,6 +16,8 @@ packages=(
   imagemagick x11-utils
   # the notification-area tests: an SNI host
   xfce4-panel
+  # the print-system tests beside a printer advertised on the network (DNS-SD)
+  avahi-daemon avahi-utils libnss-mdns cups-ipp-utils iproute2
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   # Wine runs the Windows programs; its end-to-end test also needs PostScript to PDF (and the

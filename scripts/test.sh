@@ -12,6 +12,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWYDRUKI_WERROR=
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== The print-system tests beside a printer advertised on the network"
+scripts/dnssd-tests.sh build
+
 echo "== Debian package: built, installed with apt, its programs run"
 (cd build && cpack -G DEB >/dev/null)
 scripts/check-package.sh build/wydrukid95_*.deb

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e/agent_harness.h"
+#include "test_support/advertised_printer.h"
 #include "test_support/cups_scheduler.h"
 
 namespace wydruki::test {
@@ -63,8 +64,8 @@ TEST_F(PrintSystemOutage, AJobHandedOverWhileTheSchedulerIsDownPrintsOnceItIsBac
 // answer, the job waits for it (never into a PDF file instead), whether the outage began
 // before the agent or after.
 TEST_F(PrintSystemOutage, TheDefaultPrinterWaitsForTheSchedulerWhicheverStartedFirst) {
-  agent_.Dir().Write("win.ini", "[display]\ndriver=null\nrecord=" + agent_.Path("screen.txt") +
-                                    "\n");
+  agent_.Dir().Write("win.ini",
+                     "[display]\ndriver=null\nrecord=" + agent_.Path("screen.txt") + "\n");
   agent_.SetEnvironment("XDG_DOCUMENTS_DIR", agent_.Path("documents"));
   scheduler_->SetDefault("biuro");
   const std::string unreachable =
@@ -80,8 +81,9 @@ TEST_F(PrintSystemOutage, TheDefaultPrinterWaitsForTheSchedulerWhicheverStartedF
     if (!outage_first) scheduler_->Halt();
     const int before = Messages(agent_, unreachable);
     agent_.Job("A.TXT", "Faktura\r\n");
-    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return Messages(agent_, unreachable) == before + 1; }))
-        << agent_.Dir().Read("screen.txt");
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+      return Messages(agent_, unreachable) == before + 1;
+    })) << agent_.Dir().Read("screen.txt");
     EXPECT_FALSE(agent_.SignalGone()) << "the job is kept";
     EXPECT_FALSE(agent_.Dir().Exists("documents/A.TXT.pdf")) << "nothing went to a PDF file";
 
@@ -182,6 +184,56 @@ TEST_F(PrintSystemOutage, SigtermDuringTheOutageEndsTheAgentWithoutWaitingForMor
   EXPECT_GE(before, 1);
   EXPECT_LE(attempts(), before + 1) << agent_.ErrorOutput();
   EXPECT_FALSE(agent_.SignalGone());
+}
+
+// A printer that DNS-SD advertises on the network, named by the profile as a user's printer
+// dialog shows it: it is set up as a queue and printed on; one that is advertised but does
+// not answer is an unreachable printer, and never holds the agent.
+class AdvertisedPrinterJobs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";
+    if (!AdvertisedPrinter::Possible()) GTEST_SKIP() << "no DNS-SD here (scripts/dnssd-tests.sh)";
+    // The printer first: it advertises itself through the system bus that the scheduler
+    // hides from the test's other programs.
+    printer_ = std::make_unique<AdvertisedPrinter>("WydrukiTest" + std::to_string(::getpid()));
+    scheduler_ = std::make_unique<CupsScheduler>();
+    PrintOnQueue(agent_, printer_->name());
+    // The agent sees the network's printers as the user's programs do.
+    agent_.SetEnvironment("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/run/dbus/system_bus_socket");
+  }
+
+  AgentHarness agent_;
+  std::unique_ptr<CupsScheduler> scheduler_;
+  std::unique_ptr<AdvertisedPrinter> printer_;
+};
+
+TEST_F(AdvertisedPrinterJobs, AJobReachesThePrinterOnceItIsSetUpAsAQueue) {
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
+  agent_.Job("A.TXT", "Faktura sieciowa\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 90s))
+      << agent_.Dir().Read("screen.txt") << scheduler_->Log();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return printer_->ReceivedDocuments() == 1; }, 90s))
+      << scheduler_->Log();
+  EXPECT_NE(printer_->ReceivedText().find("Faktura sieciowa"), std::string::npos);
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+TEST_F(AdvertisedPrinterJobs, APrinterThatDoesNotAnswerKeepsTheJobAndNeverHoldsTheAgent) {
+  printer_->Freeze();
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
+  agent_.Job("A.TXT", "Faktura\r\n");
+  // Not set up in time, or set up as a queue that cannot print yet: either way the job waits.
+  ASSERT_TRUE(AgentHarness::WaitUntil(
+      [&] { return Messages(agent_, "Printer \"" + printer_->name() + "\": ") >= 1; }, 90s))
+      << agent_.Dir().Read("screen.txt");
+  EXPECT_FALSE(agent_.SignalGone());
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0) << "the termination was not held up";
+  EXPECT_EQ(printer_->ReceivedDocuments(), 0);
 }
 
 }  // namespace

@@ -83,6 +83,9 @@ class CupsScheduler {
   std::vector<std::string> daemon_environment_;
 };
 
+// A TCP port nobody listens on now.
+int FreePort();
+
 // Runs a program with arguments (no shell), returning its exit status (-1 when it could not
 // run); its standard output goes to `output` when given, else is discarded.
 int RunProgram(const std::vector<std::string>& arguments, std::string* output = nullptr);

@@ -55,7 +55,7 @@ std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
   std::vector<CupsPrinterInfo> queues;
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   static const char* const kWanted[] = {
-      "printer-name",  "device-uri",    "printer-make-and-model", "printer-info",
+      "printer-name",     "device-uri",    "printer-make-and-model",    "printer-info",
       "printer-location", "printer-state", "printer-is-accepting-jobs", "queued-job-count"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(std::size(kWanted)), nullptr, kWanted);
@@ -78,14 +78,22 @@ std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
       continue;
     }
     const std::string_view key = name;
-    if (key == "printer-name") current.name = text(attr);
-    else if (key == "device-uri") current.device_uri = text(attr);
-    else if (key == "printer-make-and-model") current.make_and_model = text(attr);
-    else if (key == "printer-info") current.info = text(attr);
-    else if (key == "printer-location") current.location = text(attr);
-    else if (key == "printer-state") current.state = ippGetInteger(attr, 0);
-    else if (key == "printer-is-accepting-jobs") current.accepting = ippGetBoolean(attr, 0) != 0;
-    else if (key == "queued-job-count") current.queued_jobs = ippGetInteger(attr, 0);
+    if (key == "printer-name")
+      current.name = text(attr);
+    else if (key == "device-uri")
+      current.device_uri = text(attr);
+    else if (key == "printer-make-and-model")
+      current.make_and_model = text(attr);
+    else if (key == "printer-info")
+      current.info = text(attr);
+    else if (key == "printer-location")
+      current.location = text(attr);
+    else if (key == "printer-state")
+      current.state = ippGetInteger(attr, 0);
+    else if (key == "printer-is-accepting-jobs")
+      current.accepting = ippGetBoolean(attr, 0) != 0;
+    else if (key == "queued-job-count")
+      current.queued_jobs = ippGetInteger(attr, 0);
   }
   flush();
   ippDelete(response);
@@ -214,6 +222,25 @@ CupsPrinterList ListCupsPrinters() {
     cupsFreeDests(1, fallback);
   }
   return list;
+}
+
+std::optional<CupsPrinterInfo> FindAdvertisedPrinter(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  const auto connection = CupsConnection::Open();
+  if (!connection) return std::nullopt;
+  cups_dest_t* dest = cupsGetNamedDest(connection->http(), name.c_str(), nullptr);
+  if (dest == nullptr) return std::nullopt;
+  std::optional<CupsPrinterInfo> printer;
+  if (dest->name != nullptr && IsAdvertisedOnly(*dest)) {
+    printer.emplace();
+    printer->name = dest->name;
+    printer->device_uri = OptionOf(*dest, "device-uri");
+    printer->make_and_model = OptionOf(*dest, "printer-make-and-model");
+    printer->info = OptionOf(*dest, "printer-info");
+    printer->location = OptionOf(*dest, "printer-location");
+  }
+  cupsFreeDests(1, dest);
+  return printer;
 }
 
 std::unique_ptr<CupsDestination> CupsDestination::Find(const std::string& name, DWORD* error) {

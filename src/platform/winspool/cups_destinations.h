@@ -62,6 +62,10 @@ bool PrintSystemConfigured();
 // advertised on the network, and the user's default destination.
 CupsPrinterList ListCupsPrinters();
 
+// A printer of that name that DNS-SD advertises on the network and that has no queue yet;
+// looking costs a short browse of the network.
+std::optional<CupsPrinterInfo> FindAdvertisedPrinter(const std::string& name);
+
 // One destination, found by name without regard to letter case (CUPS names are
 // case-insensitive), with its connection and (lazily) its capabilities. A printer advertised
 // on the network is set up as a queue first, within a bounded time.

@@ -74,8 +74,7 @@ bool SetUpAdvertisedPrinter(const cups_dest_t& dest, std::chrono::milliseconds l
   const auto request = Start(dest);
   const auto deadline = std::chrono::steady_clock::now() + limit;
   std::unique_lock lock(request->mutex);
-  while (!request->finished && !TerminationPending() &&
-         std::chrono::steady_clock::now() < deadline)
+  while (!request->finished && !TerminationPending() && std::chrono::steady_clock::now() < deadline)
     request->finished_signal.wait_for(lock, std::chrono::milliseconds(50));
   if (!request->finished)
     DebugLine(DebugArea::kPrinters,

@@ -1,5 +1,6 @@
 #include "winspool/printer_catalog.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "common/ascii_case.h"
@@ -20,6 +21,10 @@ std::string ProfileDefaultDevice() {
   while (!device.empty() && (device.front() == ' ' || device.front() == '\t'))
     device.erase(device.begin());
   return device;
+}
+
+bool IsBuiltinName(const std::string& name) {
+  return EqualsIgnoreCase(name, kPdfFilePrinter) || EqualsIgnoreCase(name, kTraceFilePrinter);
 }
 
 // The listed name that `wanted` stands for: the same name, else one differing only in case.
@@ -47,12 +52,18 @@ DWORD StatusFromIppState(int state, bool accepting) {
 std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
   std::vector<PrinterEntry> printers;
   (void)with_job_counts;  // the scheduler's one answer carries them
-  const CupsPrinterList cups = ListCupsPrinters();
+  CupsPrinterList cups = ListCupsPrinters();
+  // The printer the profile names may be one the network advertises: listed too, as a user's
+  // printer dialog lists it, and set up as a queue when a document is made on it.
+  const std::string named = ProfileDefaultDevice();
+  if (cups.reachable && !named.empty() && !IsBuiltinName(named) &&
+      std::none_of(cups.printers.begin(), cups.printers.end(), [&](const CupsPrinterInfo& queue) {
+        return EqualsIgnoreCase(queue.name, named);
+      }))
+    if (auto advertised = FindAdvertisedPrinter(named)) cups.printers.push_back(*advertised);
   for (const auto& destination : cups.printers) {
     // The built-in printers keep their names: a CUPS queue called the same is not listed.
-    if (EqualsIgnoreCase(destination.name, kPdfFilePrinter) ||
-        EqualsIgnoreCase(destination.name, kTraceFilePrinter))
-      continue;
+    if (IsBuiltinName(destination.name)) continue;
     PrinterEntry entry;
     entry.kind = PrinterKind::kCups;
     entry.name = destination.name;
