@@ -8,6 +8,7 @@
 #include "e2e/agent_harness.h"
 #include "test_support/advertised_printer.h"
 #include "test_support/cups_scheduler.h"
+#include "test_support/lossy_relay.h"
 
 namespace wydruki::test {
 namespace {
@@ -95,6 +96,26 @@ TEST_F(PrintSystemOutage, TheDefaultPrinterWaitsForTheSchedulerWhicheverStartedF
     agent_.Stop();
     EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
   }
+}
+
+// The scheduler takes the whole job and its answer is lost on the way: the agent asks what
+// became of the job instead of submitting it again, and it prints once.
+TEST_F(PrintSystemOutage, AJobWhoseAnswerWasLostIsAskedAboutNotPrintedTwice) {
+  LossyRelay relay(scheduler_->port());
+  agent_.SetEnvironment("CUPS_SERVER", relay.server());
+  relay.LoseNextSendDocumentAnswer();
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  agent_.Job("A.TXT", "Faktura\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s))
+      << agent_.Dir().Read("screen.txt");
+  EXPECT_EQ(relay.AnswersLost(), 1);
+  agent_.Job("B.TXT", "Rachunek\r\n");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(scheduler_->WaitUntilIdle());
+  EXPECT_EQ(scheduler_->CompletedJobs(), 2) << "each job once";
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
 TEST_F(PrintSystemOutage, AQueueThatRefusesJobsHoldsTheJobUntilItAccepts) {

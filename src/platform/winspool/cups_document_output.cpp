@@ -10,6 +10,7 @@
 #include "platform/api/kernel.h"
 #include "winspool/cups_destinations.h"
 #include "winspool/document_names.h"
+#include "winspool/submitted_jobs.h"
 
 namespace wydruki::platform {
 namespace {
@@ -95,6 +96,20 @@ class CupsDocumentOutput final : public DocumentOutput {
       SetLastError(ERROR_NOT_FOUND);
       return false;
     }
+    // An earlier submission of this document whose answer was lost is settled first.
+    if (const auto earlier = UnsettledJob(destination_, document_name_)) {
+      switch (AskJobFate(*earlier)) {
+        case JobFate::kTaken:
+          ForgetUnsettledJob(destination_, document_name_);
+          return true;
+        case JobFate::kLost:
+          ForgetUnsettledJob(destination_, document_name_);
+          break;
+        case JobFate::kUnknown:
+          SetLastError(RPC_S_SERVER_UNAVAILABLE);
+          return false;
+      }
+    }
     // The queue shows the printed file's name, in UTF-8 as IPP names are.
     const std::string name = DocumentFileName(document_name_);
     const char* title = name.empty() ? "Untitled" : name.c_str();
@@ -116,10 +131,29 @@ class CupsDocumentOutput final : public DocumentOutput {
           cupsWriteRequestData(http, buffer, static_cast<std::size_t>(got)) == HTTP_STATUS_CONTINUE;
     }
     const ipp_status_t finished = cupsFinishDestDocument(http, dest, info);
-    if (sent && finished <= IPP_STATUS_OK_CONFLICTING) return true;
-    const DWORD error = ErrorFromIpp(cupsLastError());
-    // The job exists but lacks its document: take it off the queue rather than leave it held.
-    cupsCancelDestJob(http, dest, job);
+    // The library reports success for a connection that closed before any answer came: the
+    // scheduler is asked, and only a job it says it does not have is taken back.
+    if (sent && finished <= IPP_STATUS_OK_CONFLICTING && AskJobFate(job) != JobFate::kLost)
+      return true;
+    const DWORD error = sent && finished <= IPP_STATUS_OK_CONFLICTING
+                            ? ERROR_WRITE_FAULT
+                            : ErrorFromIpp(cupsLastError());
+    // No answer that the job was taken is not an answer that it was not: the scheduler is
+    // asked what it holds before the document is given up or submitted again.
+    switch (AskJobFate(job)) {
+      case JobFate::kTaken:
+        return true;
+      case JobFate::kLost:
+        // The job exists without its whole document: off the queue, rather than left held.
+        // A cancel that is not confirmed leaves its fate open.
+        if (cupsCancelDestJob(http, dest, job) > IPP_STATUS_OK_CONFLICTING &&
+            AskJobFate(job) != JobFate::kLost)
+          RememberUnsettledJob(destination_, document_name_, job);
+        break;
+      case JobFate::kUnknown:
+        RememberUnsettledJob(destination_, document_name_, job);
+        break;
+    }
     SetLastError(error);
     return false;
   }
