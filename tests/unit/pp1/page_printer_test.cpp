@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -33,15 +34,20 @@ struct TextCall {
 // every character drawn.
 class PagePrinterTest : public ::testing::Test {
  protected:
-  void UsePage(int width, int height) {
+  // A printable area of width x height, 100 units in from the sheet's top left corner; the
+  // sheet reaches 100 units beyond it unless given.
+  void UsePage(int width, int height, int sheet_width = 0, int sheet_height = 0) {
     ini_.reset();
     const std::string profile =
         "[windows]\ndevice=trace-file,builtin,x\n[trace-file]\nport=" + dir_.Path("trace.txt") +
-        "\nLOGPIXELSX=600\nLOGPIXELSY=600\nPHYSICALWIDTH=" + std::to_string(width + 200) +
-        "\nPHYSICALHEIGHT=" + std::to_string(height + 200) +
+        "\nLOGPIXELSX=600\nLOGPIXELSY=600\nPHYSICALWIDTH=" +
+        std::to_string(sheet_width > 0 ? sheet_width : width + 200) +
+        "\nPHYSICALHEIGHT=" + std::to_string(sheet_height > 0 ? sheet_height : height + 200) +
         "\nPHYSICALOFFSETX=100\nPHYSICALOFFSETY=100\nHORZRES=" + std::to_string(width) +
         "\nVERTRES=" + std::to_string(height) + "\n";
-    ini_ = std::make_unique<ScopedEnv>("WYDRUKI_INI", dir_.Write("win.ini", profile));
+    // A new file for each page: the profile of a path is read again only when it changes.
+    ini_ = std::make_unique<ScopedEnv>(
+        "WYDRUKI_INI", dir_.Write("win" + std::to_string(++pages_made_) + ".ini", profile));
     printer_ = std::make_unique<printers::TPrinter>();
     pages_ = std::make_unique<PagePrinter>(
         *printer_, [this] { Drained(); }, cancel_);
@@ -116,6 +122,7 @@ class PagePrinterTest : public ::testing::Test {
   bool cancel_ = false;
   int drains_ = 0;
   int cancel_after_drains_ = 0;
+  int pages_made_ = 0;
   std::function<void()> on_drain_;
 };
 
@@ -283,6 +290,37 @@ TEST_F(PagePrinterTest, LinesBelowTheSheetAreNotDrawnButTheirCommandsCarryOn) {
   EXPECT_EQ(calls.back().y, m.TopMargin + pages_->CondensedOffset());
   const std::string condensed = "|" + std::to_string(pages_->Sizes().SizeCondensed) + "|";
   EXPECT_NE(calls.back().font.find(condensed), std::string::npos) << calls.back().font;
+}
+
+// The sheet's edges exactly: a character whose line falls on the bottom edge, or whose cell
+// falls on the right edge, is off the sheet; the one before it is on it.
+TEST_F(PagePrinterTest, TheSheetsLastRowAndColumnEndJustBeforeItsEdges) {
+  const std::vector<std::string> page(70, std::string(100, 'x'));  // past both margins
+  UsePage(2044, 2900, 9000, 9000);
+  const auto everywhere = PrintPages({page});
+  std::vector<int> rows, columns;
+  for (const auto& call : everywhere) {
+    if (rows.empty() || rows.back() != call.y) rows.push_back(call.y);
+    if (call.y == everywhere.front().y) columns.push_back(call.x);
+  }
+  // A row and a column beyond the printable area (2900 x 2044, from 100 in).
+  const auto row = std::find_if(rows.begin(), rows.end(), [](int y) { return y > 2900; });
+  const auto column = std::find_if(columns.begin(), columns.end(), [](int x) { return x > 2044; });
+  ASSERT_NE(row, rows.end());
+  ASSERT_NE(column, columns.end());
+  const int bottom = *row, right = *column;
+
+  // The sheet's edges, seen from the printable area, lie 100 units in from its own.
+  std::filesystem::remove(dir_.Path("trace.txt"));
+  UsePage(2044, 2900, right + 100, bottom + 100);
+  const auto calls = PrintPages({page});
+  int lowest = 0, rightmost = 0;
+  for (const auto& call : calls) {
+    lowest = std::max(lowest, call.y);
+    rightmost = std::max(rightmost, call.x);
+  }
+  EXPECT_EQ(lowest, *(row - 1)) << "the row on the bottom edge is not drawn, the one above is";
+  EXPECT_EQ(rightmost, *(column - 1)) << "the cell on the right edge is not drawn";
 }
 
 // Lines are read and drawn in pieces: an escape at the end of one piece takes the first byte

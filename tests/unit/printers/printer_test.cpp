@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -196,6 +199,45 @@ TEST_F(PrinterTest, CancellingAbortsWithoutEndingTheDocumentAndResetsTheState) {
   EXPECT_EQ(lines.front(), "DOC ");
   EXPECT_EQ(lines.back(), "ABORTDOC");
   for (const auto& line : lines) EXPECT_NE(line, "ENDDOC");
+}
+
+// A page the printer cannot take, or a document it cannot hand over, fails the document with
+// the system's reason; nothing of it is kept, and the object is ready for the next one.
+TEST_F(PrinterTest, AFailedPageEndOrDocumentEndLeavesNoDocumentOpen) {
+  {
+    // Files may not grow past 64 KB: the first page's record is longer, so its end fails.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{64 * 1024, limit.rlim_max};
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    TPrinter printer;
+    printer.StartDocument();
+    for (int i = 0; i < 4000; ++i) printer.PrintCanvas().WriteText(i, i, "x");
+    const std::string failure = Message([&] { printer.NextPage(); });
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous_handler);
+    EXPECT_NE(failure, "(no error)");
+    EXPECT_FALSE(printer.IsPrinting());
+    EXPECT_NE(printer.LastSystemError(), static_cast<DWORD>(ERROR_SUCCESS));
+  }
+
+  // The PDF directory goes away while the document is made: handing it over fails.
+  UseProfile("pdf-file,builtin,x");
+  std::filesystem::create_directories(dir_.Path("pdf"));
+  TPrinter pdf;
+  pdf.StartDocument();
+  pdf.PrintCanvas().WriteText(0, 0, "x");
+  std::filesystem::remove_all(dir_.Path("pdf"));
+  EXPECT_NE(Message([&] { pdf.FinishDocument(); }), "(no error)");
+  EXPECT_FALSE(pdf.IsPrinting());
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("pdf"))) << "nothing was written";
+  const auto lines = TraceLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ENDDOC"), 0);
+  std::filesystem::create_directories(dir_.Path("pdf"));
+  pdf.StartDocument();
+  pdf.FinishDocument();
+  EXPECT_FALSE(std::filesystem::is_empty(dir_.Path("pdf"))) << "the next document prints";
 }
 
 // The user's session ends with a document open: it is aborted, never spooled cut short (the job
