@@ -46,7 +46,7 @@ Extended Real48::Store(Extended value) {
   std::memcpy(&significand, bytes, 8);
   std::uint16_t sign_exponent = 0;
   std::memcpy(&sign_exponent, bytes + 8, 2);
-  int exponent = (sign_exponent & 0x7FFF) - 16383;  // value = 1.f × 2^exponent
+  int exponent = (sign_exponent & 0x7FFF) - 16383;             // value = 1.f × 2^exponent
   if ((sign_exponent & 0x7FFF) == 0x7FFF) exponent = 1 << 20;  // infinity: saturate below
   constexpr int kDropped = 64 - 40;
   const std::uint64_t half = std::uint64_t{1} << (kDropped - 1);

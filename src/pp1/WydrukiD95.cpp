@@ -67,8 +67,6 @@ struct LineMarks {
     }
   }
 };
-// How long a job that failed waits before it is tried again.
-constexpr DWORD kRetryPauseMs = 5000;
 constexpr const char* kProgressHint = "Wydruk dla D'95 Drukowanie :";
 
 void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
@@ -479,7 +477,7 @@ void TWydrukiD95::Timer1Timer(TObject*) {
     } else if (retired_signal_ && identity == *retired_signal_) {
       // Printed already; only its signal could not be removed. Try again, print nothing.
       RetireJobSignal(signal_path, identity);
-    } else if (retry_pending_ && static_cast<LONG>(GetTickCount() - retry_at_) < 0) {
+    } else if (retry_.Waiting(GetTickCount())) {
       // A kept job waits for its next attempt; the stop signal is still seen every tick.
     } else {
       const JobSignal& signal = read.job;
@@ -492,7 +490,7 @@ void TWydrukiD95::Timer1Timer(TObject*) {
         // come back, or its default and queues changed meanwhile.
         if (printers_stale_ && !printer.IsPrinting()) printer.Refresh();
         printers_stale_ = false;
-        retry_pending_ = false;
+        retry_.Clear();
         try {
           job_pages_ = 0;
           not_started_why_.clear();
@@ -513,8 +511,7 @@ void TWydrukiD95::Timer1Timer(TObject*) {
           // only once.
           const bool printer_error = dynamic_cast<const printers::EPrinter*>(&error) != nullptr;
           printers_stale_ = printer_error;
-          retry_pending_ = true;
-          retry_at_ = GetTickCount() + kRetryPauseMs;
+          retry_.Failed(GetTickCount());
           const std::string message =
               printer_error ? PrinterTrouble(printer.LastSystemError(), error) : error.what();
           const std::string failure = signal.file_name + '\n' + message;
@@ -530,9 +527,8 @@ void TWydrukiD95::Timer1Timer(TObject*) {
     }
     Timer1->SetEnabled(true);
   } else {
-    // No job is kept: the next one is tried at once (and an old retry time, compared across
-    // the wrap of the tick count, can never hold it back).
-    retry_pending_ = false;
+    // No job is kept: the next one is tried at once.
+    retry_.Clear();
     wait_.Over();
   }
   if (Exists(JobDirectory + kStopSignal) && !IsStaleStopSignal()) {

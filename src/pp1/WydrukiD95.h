@@ -19,6 +19,7 @@
 #include "pp1/JobSignal.h"
 #include "pp1/JobWait.h"
 #include "pp1/PagePrinter.h"
+#include "pp1/RetryPace.h"
 
 namespace wydruki::pp1 {
 
@@ -116,10 +117,9 @@ class TWydrukiD95 : public forms::TForm {
   std::unique_ptr<PagePrinter> pages_;
   std::unique_ptr<SignalIdentity> retired_signal_;
   std::unique_ptr<SignalIdentity> stale_stop_signal_;
-  // A failed job is kept and waits until retry_at_ (GetTickCount) before it is tried again;
-  // after a printer error the printers are looked up afresh at that attempt.
-  bool retry_pending_ = false;
-  DWORD retry_at_ = 0;
+  // A failed job is kept and waits a while before it is tried again; after a printer error
+  // the printers are looked up afresh at that attempt.
+  RetryPace retry_;
   bool printers_stale_ = false;
   std::string last_reported_failure_;
   JobWait wait_;

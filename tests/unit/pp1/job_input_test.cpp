@@ -5,6 +5,7 @@
 
 #include "pp1/CharMap.h"
 #include "pp1/JobSignal.h"
+#include "pp1/RetryPace.h"
 #include "pp2/TextLines.h"
 #include "test_support/temp_dir.h"
 
@@ -107,6 +108,24 @@ TEST(JobSignal, TheFirstLineNamesTheFileAndTheSecondGivesTheLinesPerPage) {
   EXPECT_EQ(ReadJobFile(dir.Write("lf.drk", "a.txt\n76\n")).file_name, "a.txt\n76\n");
   EXPECT_EQ(ReadJobFile(dir.Path("missing.drk")).file_name, "");
   EXPECT_EQ(ReadJobFile(dir.Write("empty.drk", "")).file_name, "");
+}
+
+// A kept job is tried again at most every five seconds, and at the first tick after that
+// however long the gap: days of suspend, or the wrap of the 32-bit tick count.
+TEST(RetryPaceTest, AttemptsAreFiveSecondsApartAndNoGapHoldsAJobBack) {
+  RetryPace pace;
+  EXPECT_FALSE(pace.Waiting(1000)) << "nothing failed yet";
+  pace.Failed(1000);
+  EXPECT_TRUE(pace.Waiting(1000));
+  EXPECT_TRUE(pace.Waiting(5999));
+  EXPECT_FALSE(pace.Waiting(6000));
+  EXPECT_FALSE(pace.Waiting(1000 + 60000)) << "a minute between two ticks";
+  EXPECT_FALSE(pace.Waiting(1000 + 30u * 24 * 3600 * 1000)) << "thirty days of suspend";
+  pace.Failed(0xFFFFF000u);  // 4096 ms before the tick count wraps
+  EXPECT_TRUE(pace.Waiting(0x00000100u));
+  EXPECT_FALSE(pace.Waiting(0x00000400u));
+  pace.Clear();
+  EXPECT_FALSE(pace.Waiting(0xFFFFF001u));
 }
 
 }  // namespace

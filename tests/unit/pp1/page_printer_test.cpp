@@ -292,6 +292,18 @@ TEST_F(PagePrinterTest, LinesBelowTheSheetAreNotDrawnButTheirCommandsCarryOn) {
   EXPECT_NE(calls.back().font.find(condensed), std::string::npos) << calls.back().font;
 }
 
+// ESC G spaces the lines after its own by the job's line count, ESC g by the normal one.
+TEST_F(PagePrinterTest, EscGSpacesTheFollowingLinesByTheJobsLineCount) {
+  const auto calls = PrintPages({{"a", Esc('G') + "b", "c", Esc('g') + "d", "e"}});
+  ASSERT_EQ(calls.size(), 5u);
+  const auto& m = pages_->Metrics();
+  ASSERT_NE(m.LineHeightJob, m.LineHeightNormal) << "77 lines a page differ from 58";
+  EXPECT_EQ(calls[1].y - calls[0].y, m.LineHeightNormal);
+  EXPECT_EQ(calls[2].y - calls[1].y, m.LineHeightJob);
+  EXPECT_EQ(calls[3].y - calls[2].y, m.LineHeightJob);
+  EXPECT_EQ(calls[4].y - calls[3].y, m.LineHeightNormal);
+}
+
 // The sheet's edges exactly: a character whose line falls on the bottom edge, or whose cell
 // falls on the right edge, is off the sheet; the one before it is on it.
 TEST_F(PagePrinterTest, TheSheetsLastRowAndColumnEndJustBeforeItsEdges) {
