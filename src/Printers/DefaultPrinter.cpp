@@ -5,17 +5,17 @@
 namespace wydruki::printers {
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
+std::string Text(const char* value) { return value != nullptr ? value : ""; }
+
+}  // namespace
+
+bool SamePrinterName(const std::string& a, const std::string& b) {
   const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (lower(a[i]) != lower(b[i])) return false;
   return true;
 }
-
-std::string Text(const char* value) { return value != nullptr ? value : ""; }
-
-}  // namespace
 
 std::string DefaultDeviceName() {
   // The answer's length is only known by asking with room to spare: a buffer that was filled
@@ -50,14 +50,14 @@ DefaultPrinterInfo ResolveDefaultPrinter() {
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
   for (DWORD i = 0; i < returned; ++i) {
     const std::string name = Text(printers[i].pPrinterName);
-    if (!SameName(name, printer.name)) continue;
+    if (!SamePrinterName(name, printer.name)) continue;
     printer.name = name;
     printer.listed = true;
     printer.driver = Text(printers[i].pDriverName);
     printer.port = Text(printers[i].pPortName);
     printer.comment = Text(printers[i].pComment);
-    if (printer.driver == "builtin" && SameName(name, "pdf-file")) printer.kind = PrinterKind::kPdfFile;
-    if (printer.driver == "builtin" && SameName(name, "trace-file"))
+    if (printer.driver == "builtin" && SamePrinterName(name, "pdf-file")) printer.kind = PrinterKind::kPdfFile;
+    if (printer.driver == "builtin" && SamePrinterName(name, "trace-file"))
       printer.kind = PrinterKind::kTraceFile;
     break;
   }

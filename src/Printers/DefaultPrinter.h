@@ -29,6 +29,9 @@ struct DefaultPrinterInfo {
   std::string comment;
 };
 
+// Printer names are told apart without regard to letter case, as the spooler's own are.
+bool SamePrinterName(const std::string& a, const std::string& b);
+
 // The device line's first field, however long the line: the default printer's name.
 std::string DefaultDeviceName();
 

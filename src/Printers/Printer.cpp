@@ -23,14 +23,6 @@ std::string OnPort(const std::string& device, const std::string& port) {
 // "" that the spooler cannot write to, and every document made on it is lost.
 const char* NameOrNone(const std::string& name) { return name.empty() ? nullptr : name.c_str(); }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
 bool RunningOnNt() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -161,7 +153,7 @@ void TPrinter::SelectDefaultPrinter() {
   auto& list = PrinterList();
   for (const auto& entry : list) {
     // Printer names ignore letter case, as the spooler's own do.
-    if (SameNameIgnoringCase(entry.device->DeviceName, device)) {
+    if (SamePrinterName(entry.device->DeviceName, device)) {
       // Copies: selecting may append to the list.
       const TPrinterDevice chosen = *entry.device;
       SelectDevice(chosen.DeviceName, chosen.DriverName, chosen.PortName, nullptr);
