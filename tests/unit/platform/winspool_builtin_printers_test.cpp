@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "common/printer_backend.h"
@@ -86,6 +87,29 @@ TEST_F(BuiltinPrintersTest, PdfFileNeverOverwritesAnEarlierPrintOut) {
   for (const auto& entry : std::filesystem::directory_iterator(files_.path()))
     if (entry.path().extension() == ".pdf" || entry.path().filename().string()[0] == '.') ++files;
   EXPECT_EQ(files, 3);
+}
+
+TEST_F(BuiltinPrintersTest, PdfFileFindsAFreeNameOnceAllNumberedNamesAreTaken) {
+  const auto target = ResolvePrinter("pdf-file", nullptr);
+  ASSERT_TRUE(target.has_value());
+  files_.Write("raport.pdf", "earlier");
+  for (int n = 2; n <= 9999; ++n)
+    std::filesystem::create_hard_link(files_.Path("raport.pdf"),
+                                      files_.Path("raport-" + std::to_string(n) + ".pdf"));
+  std::set<std::string> texts;
+  for (const std::string text : {"late", "later"}) {
+    auto output = OpenDocumentOutput(*target, "raport");
+    ASSERT_NE(output, nullptr);
+    ASSERT_TRUE(output->Write(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+    ASSERT_TRUE(output->Finish()) << "a print-out after raport-9999.pdf";
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(files_.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("raport-", 0) == 0 && name.size() > 16 && entry.path().extension() == ".pdf")
+      texts.insert(files_.Read(name));
+  }
+  EXPECT_EQ(texts, (std::set<std::string>{"late", "later"}));
+  EXPECT_EQ(files_.Read("raport-9999.pdf"), "earlier");
 }
 
 TEST_F(BuiltinPrintersTest, MissingPortDirectoryFailsToOpen) {
