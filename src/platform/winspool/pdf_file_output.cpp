@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,13 @@ class PdfFileOutput final : public DocumentOutput {
       ::unlink(temp_path_.c_str());
       return false;
     }
+    // Given up while the flush hung: the print-out must not appear after its job was reported
+    // failed (it is tried again and would be there twice).
+    if (given_up_) {
+      ::unlink(temp_path_.c_str());
+      SetLastError(ERROR_TIMEOUT);
+      return false;
+    }
     // Never overwrite an earlier print-out: the first free "<stem>.pdf", "<stem>-2.pdf", ...
     // up to "<stem>-9999.pdf"; past those, a name made of the time and the temporary file's
     // own unique part, so a directory holding all of them still takes the next print-out.
@@ -86,6 +94,8 @@ class PdfFileOutput final : public DocumentOutput {
     ::unlink(temp_path_.c_str());
     return false;
   }
+
+  void GiveUp() override { given_up_ = true; }
 
   static constexpr int kLaterTries = 100;
 
@@ -122,6 +132,7 @@ class PdfFileOutput final : public DocumentOutput {
   std::string directory_;
   std::string stem_;
   std::string final_path_;
+  std::atomic<bool> given_up_{false};
 };
 
 }  // namespace
