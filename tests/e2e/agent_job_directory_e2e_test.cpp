@@ -2,6 +2,7 @@
 // single-instance mutex) on one job directory print every job once. The second says once who
 // serves the directory, leaves it alone, and takes over when the first ends.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -44,6 +45,9 @@ TEST(OneAgentPerJobDirectory, ASecondAgentWaitsSaysWhoServesAndTakesOver) {
   }
   EXPECT_EQ(first.Count(first.Trace(), "ENDDOC"), 5);
   EXPECT_FALSE(second.Dir().Exists("trace.txt")) << "the waiting agent printed nothing";
+  struct stat lock {};
+  ASSERT_EQ(::stat(first.Path("jobs/wydrukid95.lck").c_str(), &lock), 0);
+  EXPECT_EQ(lock.st_mode & 0777, 0666u) << "agents of other users can lock it too";
 
   // The first ends on the companion's stop signal; the second takes the directory over.
   first.Stop();

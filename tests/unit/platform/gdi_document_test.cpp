@@ -474,7 +474,7 @@ class HungOutput final : public platform::DocumentOutput {
   struct Gate {
     std::mutex mutex;
     std::condition_variable changed;
-    bool hung = false, released = false, given_up = false;
+    bool hung = false, released = false;
     bool finished = false, aborted = false, ended = false;
     void Set(bool Gate::*flag) {
       std::lock_guard<std::mutex> lock(mutex);
@@ -490,12 +490,10 @@ class HungOutput final : public platform::DocumentOutput {
   }
   bool Finish() override {
     Hang();
-    if (gate_->given_up) return false;
     gate_->Set(&Gate::finished);
     return true;
   }
   void Abort() override { gate_->Set(&Gate::aborted); }
-  void GiveUp() override { gate_->Set(&Gate::given_up); }
 
  private:
   void Hang() {
@@ -516,16 +514,12 @@ TEST_F(GdiDocumentTest, AnOutputThatHangsFailsTheDocumentInsteadOfFreezingThePro
     auto document = platform::OpenPdfDocument(std::make_unique<HungOutput>(gate), {},
                                               std::chrono::milliseconds(100));
     ASSERT_NE(document, nullptr);
-    bool going = true;
-    int pages = 0;
-    if (at_hand_over) {
-      for (; pages < 2; ++pages) ASSERT_TRUE(PrintPage(*document, font, pages + 1));
-      gate->Set(&HungOutput::Gate::hung);
-      going = document->Finish();
-    } else {
-      gate->Set(&HungOutput::Gate::hung);
-      while (going && pages < 20) going = PrintPage(*document, font, ++pages);
-    }
+    bool going = !at_hand_over || PrintPage(*document, font, 1);
+    ASSERT_TRUE(going);
+    gate->Set(&HungOutput::Gate::hung);
+    for (int page = 1; going && !at_hand_over && page < 20;)
+      going = PrintPage(*document, font, ++page);
+    if (at_hand_over) going = document->Finish();
     EXPECT_FALSE(going) << at_hand_over;
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT)) << at_hand_over;
     document->Abort();

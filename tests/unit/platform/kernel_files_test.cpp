@@ -329,10 +329,10 @@ OVERLAPPED At(DWORD offset) {
   return where;
 }
 
-HANDLE OpenShared(const char* path, LPSECURITY_ATTRIBUTES attributes = nullptr) {
+HANDLE OpenShared(const char* path) {
   return CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, attributes,
-                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 constexpr DWORD kTryExclusive = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
@@ -347,56 +347,23 @@ TEST(KernelFiles, ByteRangeLocksBelongToTheHandleAcrossProcesses) {
   ASSERT_NE(second, INVALID_HANDLE_VALUE);
   OVERLAPPED region = At(0x40000000);
   ASSERT_TRUE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region));
-  // Another handle of the same process is refused, as on Windows; other bytes are free.
+  // Another handle of the same process is refused, as on Windows, and closing a third handle
+  // of the file leaves the first one's lock in place.
   EXPECT_FALSE(LockFileEx(second, kTryExclusive, 0, 1, 0, &region));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOCK_VIOLATION));
-  OVERLAPPED elsewhere = At(0x40000001);
-  EXPECT_TRUE(LockFileEx(second, kTryExclusive, 0, 1, 0, &elsewhere));
-  EXPECT_TRUE(UnlockFileEx(second, 0, 1, 0, &elsewhere));
-  // Closing a third handle of the file leaves the first handle's lock in place.
   CloseHandle(OpenShared("C:\\agent.lck"));
-  {
-    HoldingChild refused([&] {
-      HANDLE mine = OpenShared("C:\\agent.lck");
-      return !LockFileEx(mine, kTryExclusive, 0, 1, 0, &region) &&
-             GetLastError() == ERROR_LOCK_VIOLATION;
-    });
-  }
-  EXPECT_TRUE(UnlockFileEx(first, 0, 1, 0, &region));
-  EXPECT_TRUE(LockFileEx(second, kTryExclusive, 0, 1, 0, &region));
-  // A closed handle lets go of its locks.
+  EXPECT_FALSE(LockFileEx(second, kTryExclusive, 0, 1, 0, &region));
+  // Another process is refused too, until the handle lets go.
+  HoldingChild refused(
+      [&] { return !LockFileEx(OpenShared("C:\\agent.lck"), kTryExclusive, 0, 1, 0, &region); });
+  refused.End();
   CloseHandle(second);
+  EXPECT_TRUE(UnlockFileEx(first, 0, 1, 0, &region));
   HoldingChild holder([&] {
-    HANDLE mine = OpenShared("C:\\agent.lck");
-    return LockFileEx(mine, kTryExclusive, 0, 1, 0, &region) != FALSE;
+    return LockFileEx(OpenShared("C:\\agent.lck"), kTryExclusive, 0, 1, 0, &region) != FALSE;
   });
   EXPECT_FALSE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region));
   holder.End();
-  EXPECT_TRUE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region))
-      << "the child's lock ended with it";
-
-  EXPECT_FALSE(LockFileEx(first, kTryExclusive, 0, 1, 0, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region)) << "its lock ended with it";
   CloseHandle(first);
-}
-
-TEST(KernelFiles, ANullDaclMakesANewFileWritableByEveryone) {
-  MappedDrive drive;
-  SECURITY_DESCRIPTOR everyone{};
-  ASSERT_TRUE(InitializeSecurityDescriptor(&everyone, SECURITY_DESCRIPTOR_REVISION));
-  ASSERT_TRUE(SetSecurityDescriptorDacl(&everyone, TRUE, nullptr, FALSE));
-  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &everyone, FALSE};
-  const mode_t old_mask = ::umask(022);
-  HANDLE open_to_all = OpenShared("C:\\all.lck", &attributes);
-  HANDLE ordinary = OpenShared("C:\\mine.lck");
-  ::umask(old_mask);
-  ASSERT_NE(open_to_all, INVALID_HANDLE_VALUE);
-  ASSERT_NE(ordinary, INVALID_HANDLE_VALUE);
-  struct stat info {};
-  ASSERT_EQ(::stat(drive.dir().Path("all.lck").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0666u);
-  ASSERT_EQ(::stat(drive.dir().Path("mine.lck").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u) << "without it the umask holds";
-  CloseHandle(open_to_all);
-  CloseHandle(ordinary);
 }
