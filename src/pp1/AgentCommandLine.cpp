@@ -4,6 +4,7 @@
 
 #include "Printers/DefaultPrinter.h"
 #include "platform/winapi.h"
+#include "pp1/SignalOwners.h"
 #include "pp1/WydrukiD95.h"
 #include "pp2/FontSettings.h"
 #ifndef _WIN32
@@ -123,10 +124,15 @@ std::vector<std::string> StartupWarnings(const std::string& job_directory) {
   if (!facts.exists)
     warnings.push_back("the job directory " + Resolved(directory) +
                        " does not exist; it is polled until it does");
+  else if (facts.open_to_others && OtherUsersAccepted())
+    warnings.push_back("the job directory " + Resolved(directory) +
+                       " may be written by other users, and the profile accepts their signals "
+                       "([security] other-users=accept): anyone who can write a job signal "
+                       "there can make this agent print your files");
   else if (facts.open_to_others)
     warnings.push_back("the job directory " + Resolved(directory) +
-                       " is writable by other users and has no sticky bit: anyone who can "
-                       "write a job signal there can make this agent print your files");
+                       " may be written by other users: their signals are not acted on (the "
+                       "profile's [security] other-users=accept would let them print)");
 #else
   (void)job_directory;
 #endif

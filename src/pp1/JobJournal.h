@@ -14,7 +14,8 @@ enum class JobResult {
   Failed,     // it could not be printed; its signal stays and it is tried again
 };
 
-// The journal line of one job, without its line end. `reason` is used for failed jobs only.
+// The journal line of one job, without its line end, control characters in its texts written
+// as \xNN. `reason` is used for failed jobs only.
 std::string JobJournalLine(const std::string& print_out, const std::string& printer, int pages,
                            JobResult result, const std::string& reason = "");
 

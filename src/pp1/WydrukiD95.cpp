@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "Forms/Application.h"
 #include "Base/SystemError.h"
@@ -9,8 +10,10 @@
 #include "Printers/Printer.h"
 #include "pp1/AgentCommandLine.h"
 #include "pp1/CharMap.h"
+#include "pp1/JobDirectoryLock.h"
 #include "pp1/JobJournal.h"
 #include "pp1/JobSignal.h"
+#include "pp1/SignalOwners.h"
 #include "pp2/FontSettings.h"
 #include "pp2/TextLines.h"
 #include "pp2/WyborFonty.h"
@@ -68,6 +71,20 @@ struct LineMarks {
   }
 };
 constexpr const char* kProgressHint = "Wydruk dla D'95 Drukowanie :";
+// The tip while another agent serves the job directory: "waits for the job directory".
+constexpr const char* kWaitingHint = "Wydruk dla D'95 - czeka na katalog zada\xF1";
+
+// What the agent tells its user outside a job: on stderr, and in the record of what a user saw.
+void SayToUser(const std::string& text) {
+#ifndef _WIN32
+  const std::string line = "wydrukid95: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  platform::RecordNotice(text);
+#else
+  (void)text;
+#endif
+}
 
 void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
@@ -178,7 +195,9 @@ void SetProgramArguments(std::vector<std::string> arguments) {
 }
 
 TWydrukiD95::TWydrukiD95(forms::TComponent* owner)
-    : forms::TCustomForm(owner, MainLayout()), retired_signal_(nullptr) {
+    : forms::TCustomForm(owner, MainLayout()),
+      retired_signal_(nullptr),
+      signal_owners_(std::make_unique<SignalOwners>(SayToUser)) {
   GroupBox1 = new forms::TGroupBox(this, Bounds{33, 16, 361, 113}, "Drukarka :");
   const char* captions[] = {"Nazwa :", "Stan :", "Typ :", "Gdzie :", "Komentarz :"};
   forms::TLabel** caption_labels[] = {&Label1, &Label2, &Label3, &Label4, &Label5};
@@ -405,6 +424,9 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
     file.Close();
     EndJobDisplay();
     cancelled = CancelRequested;
+    // The printer began the document's first page with the document: an empty print-out
+    // still prints that page, blank.
+    if (!cancelled && job_pages_ == 0) job_pages_ = 1;
     if (!cancelled) printer.FinishDocument();
   } catch (...) {
     // A failed job leaves no document open: it is aborted, and nothing of it is printed.
@@ -448,23 +470,47 @@ std::string TWydrukiD95::ActivePrinterName() {
   return "?";
 }
 
+bool TWydrukiD95::ServeJobDirectory() {
+  if (!directory_lock_)
+    directory_lock_ = std::make_unique<JobDirectoryLock>(JobDirectory, SayToUser);
+  switch (directory_lock_->Serve()) {
+    case JobDirectoryLock::State::Held:
+      return true;
+    case JobDirectoryLock::State::Taken:
+      // Taking the directory over from another agent is this agent's first look at it.
+      if (!FirstTick) SetAsideStaleStopSignal();
+      WinTaskbar1->SetHint(kIdleHint);
+      return true;
+    case JobDirectoryLock::State::Waiting:
+      break;
+  }
+  WinTaskbar1->SetHint(kWaitingHint);
+  return false;
+}
+
+void TWydrukiD95::SetAsideStaleStopSignal() {
+  if (!Exists(JobDirectory + kStopSignal)) return;
+  DeleteSignalFile(JobDirectory + kStopSignal);
+  // Left by an earlier run and not this user's to remove (a shared directory with the sticky
+  // bit): it is stale, and must not end this run nor every later one.
+  if (Exists(JobDirectory + kStopSignal)) {
+    if (auto identity = SignalIdentity::Of(JobDirectory + kStopSignal))
+      stale_stop_signal_ = std::make_unique<SignalIdentity>(std::move(*identity));
+  }
+}
+
 void TWydrukiD95::Timer1Timer(TObject*) {
+  // The job directory is looked into only while this agent holds its lock.
+  const bool serving = ServeJobDirectory();
   if (FirstTick) {
-    if (Exists(JobDirectory + kStopSignal)) {
-      DeleteSignalFile(JobDirectory + kStopSignal);
-      // Left by an earlier run and not this user's to remove (a shared directory with the
-      // sticky bit): it is stale, and must not end this run nor every later one.
-      if (Exists(JobDirectory + kStopSignal)) {
-        if (auto identity = SignalIdentity::Of(JobDirectory + kStopSignal))
-          stale_stop_signal_ = std::make_unique<SignalIdentity>(std::move(*identity));
-      }
-    }
+    if (serving) SetAsideStaleStopSignal();
     SetVisible(false);
     FirstTick = false;
     WinExec(kCompanion, SW_SHOWDEFAULT);
   }
+  if (!serving) return;
   const std::string signal_path = JobDirectory + kJobSignal;
-  if (Exists(signal_path)) {
+  if (Exists(signal_path) && signal_owners_->Accepts(signal_path)) {
     Timer1->SetEnabled(false);
     // The job and the signal's identity come from one read: only that signal is this job's.
     const SignalRead read = ReadSignal(signal_path);
@@ -531,7 +577,8 @@ void TWydrukiD95::Timer1Timer(TObject*) {
     retry_.Clear();
     wait_.Over();
   }
-  if (Exists(JobDirectory + kStopSignal) && !IsStaleStopSignal()) {
+  if (Exists(JobDirectory + kStopSignal) && !IsStaleStopSignal() &&
+      signal_owners_->Accepts(JobDirectory + kStopSignal)) {
     DeleteSignalFile(JobDirectory + kStopSignal);
     CloseForm();
   }

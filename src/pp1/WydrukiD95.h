@@ -23,6 +23,9 @@
 
 namespace wydruki::pp1 {
 
+class JobDirectoryLock;
+class SignalOwners;
+
 inline constexpr std::int32_t NormalLinesPerPage = kNormalLinesPerPage;
 inline constexpr const char* kJobSignal = "win95.drk";
 inline constexpr const char* kStopSignal = "koniec.drk";
@@ -113,10 +116,18 @@ class TWydrukiD95 : public forms::TForm {
   void RetireJobSignal(const std::string& path, const SignalIdentity& job);
   // The stop signal found at the first tick that could not be removed, when it is still there.
   bool IsStaleStopSignal() const;
+  // Removes a stop signal found when the agent begins to serve the job directory, or remembers
+  // it as stale when it cannot be removed.
+  void SetAsideStaleStopSignal();
+  // Whether this agent serves the job directory now (holds its lock); says once when another
+  // agent does.
+  bool ServeJobDirectory();
 
   std::unique_ptr<PagePrinter> pages_;
   std::unique_ptr<SignalIdentity> retired_signal_;
   std::unique_ptr<SignalIdentity> stale_stop_signal_;
+  std::unique_ptr<JobDirectoryLock> directory_lock_;
+  std::unique_ptr<SignalOwners> signal_owners_;
   // A failed job is kept and waits a while before it is tried again; after a printer error
   // the printers are looked up afresh at that attempt.
   RetryPace retry_;

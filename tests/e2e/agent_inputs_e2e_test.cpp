@@ -200,6 +200,11 @@ class SharedJobDirectory : public ::testing::Test {
     agent_.RunAs(nobody->pw_uid, nobody->pw_gid);
   }
 
+  // The profile lets other users' signals print.
+  void AcceptOtherUsers() {
+    std::ofstream(agent_.Path("win.ini"), std::ios::app) << "[security]\nother-users=accept\n";
+  }
+
   // Files the companion (root here) writes: readable by all, writable by their owner only.
   void CompanionWrites(const std::string& name, const std::string& bytes) {
     agent_.Dir().Write("jobs/" + name, bytes);
@@ -211,6 +216,7 @@ class SharedJobDirectory : public ::testing::Test {
 
 TEST_F(SharedJobDirectory, AnotherUsersSignalIsDeletedWhenTheDirectoryAllowsIt) {
   ::chmod(agent_.Path("jobs").c_str(), 0777);
+  AcceptOtherUsers();
   CompanionWrites("koniec.drk", "");  // left over from an earlier run
   const pid_t pid = agent_.Start();
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
@@ -226,6 +232,7 @@ TEST_F(SharedJobDirectory, AnotherUsersSignalIsDeletedWhenTheDirectoryAllowsIt) 
 
 TEST_F(SharedJobDirectory, WithTheStickyBitAnotherUsersSignalsStayButActOnce) {
   ::chmod(agent_.Path("jobs").c_str(), 01777);
+  AcceptOtherUsers();
   CompanionWrites("koniec.drk", "");  // left over, and not the agent's to delete
   const pid_t pid = agent_.Start();
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
@@ -241,6 +248,63 @@ TEST_F(SharedJobDirectory, WithTheStickyBitAnotherUsersSignalsStayButActOnce) {
   ::kill(pid, SIGTERM);
   EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
   EXPECT_EQ(agent_.Count(agent_.Trace(), "DOC "), 2) << "each job printed once";
+}
+
+TEST_F(SharedJobDirectory, AnotherUsersSignalsAreRefusedUnlessTheProfileAcceptsThem) {
+  ::chmod(agent_.Path("jobs").c_str(), 01777);
+  agent_.CaptureErrors();
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  CompanionWrites("A.TXT", "A\r\n");
+  CompanionWrites("win95.drk", agent_.Path("jobs/A.TXT") + "\r\n");
+  CompanionWrites("koniec.drk", "");
+  const std::string refused =
+      " belongs to user root, not to this agent's user: it is not acted on (the profile's "
+      "[security] other-users=accept would let other users' signals print your files)\n";
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    const std::string said = agent_.ErrorOutput();
+    return said.find("wydrukid95: " + agent_.Path("jobs/win95.drk") + refused) !=
+               std::string::npos &&
+           said.find("wydrukid95: " + agent_.Path("jobs/koniec.drk") + refused) !=
+               std::string::npos;
+  })) << agent_.ErrorOutput();
+  // The same job and stop signals, now the agent's user's own, are acted on.
+  const passwd* nobody = ::getpwnam("nobody");
+  ::chown(agent_.Path("jobs/win95.drk").c_str(), nobody->pw_uid, nobody->pw_gid);
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.Count(agent_.Trace(), "ENDDOC") == 1; }));
+  ::chown(agent_.Path("jobs/koniec.drk").c_str(), nobody->pw_uid, nobody->pw_gid);
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+  const std::vector<std::string> lines = agent_.Lines("agent.err");
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) {
+                            return l.find(" belongs to user root") != std::string::npos;
+                          }),
+            2)
+      << "each refused signal said once";
+  EXPECT_EQ(agent_.Count(agent_.Screen(), "NOTICE " + agent_.Path("jobs/win95.drk") + " belongs"),
+            1);
+}
+
+TEST_F(SharedJobDirectory, AnotherUsersRuntimeDirectoryNameInTmpIsNoHindrance) {
+  const passwd* nobody = ::getpwnam("nobody");
+  // Without a runtime directory of the session, the lock's place is /tmp/wydrukid95-<uid>;
+  // another user (root here) has taken that name first.
+  const std::string taken = "/tmp/wydrukid95-" + std::to_string(nobody->pw_uid);
+  std::filesystem::remove_all(taken);
+  ASSERT_EQ(::mkdir(taken.c_str(), 0700), 0);
+  std::filesystem::create_directories(agent_.Path("home"));
+  ::chown(agent_.Path("home").c_str(), nobody->pw_uid, nobody->pw_gid);
+  agent_.SetEnvironment("XDG_RUNTIME_DIR", "");
+  agent_.SetEnvironment("XDG_CACHE_HOME", "");
+  agent_.SetEnvironment("HOME", agent_.Path("home"));
+  agent_.CaptureErrors();
+  const pid_t pid = agent_.Start();
+  const bool started = AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); });
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0) << agent_.ErrorOutput();
+  std::filesystem::remove_all(taken);
+  EXPECT_TRUE(started) << agent_.ErrorOutput();
+  EXPECT_TRUE(std::filesystem::is_directory(agent_.Path("home/.cache/wydrukid95")));
 }
 
 }  // namespace

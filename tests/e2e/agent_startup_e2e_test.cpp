@@ -125,19 +125,22 @@ TEST(AgentStartup, AMissingJobDirectoryIsReportedAndStillPolled) {
   EXPECT_EQ(agent.Count(lines, "wydrukid95: job \"" + agent.Path("later/A.TXT") + "\""), 1);
 }
 
-TEST(AgentStartup, AJobDirectoryOpenToOtherUsersWithoutTheStickyBitIsAWarning) {
-  AgentHarness agent;
-  ::chmod(agent.Path("jobs").c_str(), 0777);
-  const std::string open = StartAndStop(agent, {agent.JobDirectory()});
-  EXPECT_NE(open.find("wydrukid95: warning: the job directory " + agent.Path("jobs") +
-                      " is writable by other users and has no sticky bit: anyone who can write "
-                      "a job signal there can make this agent print your files\n"),
-            std::string::npos)
-      << open;
+TEST(AgentStartup, AJobDirectoryOthersMayWriteIsAWarning) {
+  // The sticky bit keeps other users from removing files, not from writing signals.
+  for (const mode_t mode : {0775, 0777, 01777}) {
+    AgentHarness agent;
+    ::chmod(agent.Path("jobs").c_str(), mode);
+    const std::string said = StartAndStop(agent, {agent.JobDirectory()});
+    EXPECT_NE(said.find("wydrukid95: warning: the job directory " + agent.Path("jobs") +
+                        " may be written by other users: their signals are not acted on (the "
+                        "profile's [security] other-users=accept would let them print)\n"),
+              std::string::npos)
+        << std::oct << mode << ": " << said;
+  }
 
-  AgentHarness sticky;
-  ::chmod(sticky.Path("jobs").c_str(), 01777);
-  const std::string quiet = StartAndStop(sticky, {sticky.JobDirectory()});
+  AgentHarness own;
+  ::chmod(own.Path("jobs").c_str(), 0755);
+  const std::string quiet = StartAndStop(own, {own.JobDirectory()});
   EXPECT_EQ(quiet.find("warning"), std::string::npos) << quiet;
 }
 

@@ -1,6 +1,7 @@
 // The job journal on standard error: one line per job with the print-out, the printer, the
 // pages and the result; a failing job once, however often it is retried; nothing while idle.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -28,16 +29,27 @@ TEST(JobJournal, OneLinePerPrintedJobWithItsPrinterAndPages) {
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
   agent.Job("DWIE.TXT", "strona 1\r\n\x0C\r\nstrona 2\r\n");
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
+  // An empty print-out still prints its one (blank) page; a name with a line feed and an
+  // escape sequence in it stays one harmless journal line.
+  agent.Job("PUSTY\n\x1B[2J.TXT", "");
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent.SignalGone(); }));
   // A signal naming a file that is not there yet waits silently, tick after tick.
   agent.Signal(agent.Path("jobs/BRAK.TXT") + "\r\n");
   agent.Stop();
   EXPECT_EQ(agent.WaitForExit(pid, 20s), 0);
   const auto lines = JournalLines(agent);
-  ASSERT_EQ(lines.size(), 2u) << agent.Dir().Read("stderr.txt");
+  ASSERT_EQ(lines.size(), 3u) << agent.Dir().Read("stderr.txt");
   EXPECT_EQ(lines[0], "wydrukid95: job \"" + agent.Path("jobs/JEDNA.TXT") +
                           "\" on \"trace-file\": printed, 1 page");
   EXPECT_EQ(lines[1], "wydrukid95: job \"" + agent.Path("jobs/DWIE.TXT") +
                           "\" on \"trace-file\": printed, 2 pages");
+  EXPECT_EQ(lines[2], "wydrukid95: job \"" + agent.Path("jobs/PUSTY\\x0a\\x1b[2J.TXT") +
+                          "\" on \"trace-file\": printed, 1 page");
+  EXPECT_EQ(agent.Count(agent.Trace(), "PAGE"), 4) << "the pages the journal counted";
+  // The trace holds every printed byte: it is the user's alone.
+  struct stat trace {};
+  ASSERT_EQ(::stat(agent.Path("trace.txt").c_str(), &trace), 0);
+  EXPECT_EQ(trace.st_mode & 0077, 0u);
 }
 
 TEST(JobJournal, TheFilesChannelSaysWhatWasDeletedInOrder) {

@@ -1,5 +1,6 @@
 #include "platform/agent_environment.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +29,25 @@ DirectoryFacts InspectDirectory(const std::string& dos_path) {
   if (!native || ::stat(native->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return facts;
   facts.exists = true;
   // Group members count as others: the group is rarely the user's alone on a shared machine.
-  facts.open_to_others = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0;
+  facts.open_to_others = info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
   return facts;
+}
+
+std::optional<std::string> OtherOwnerOf(const std::string& dos_path) {
+  const auto native = ToNativePath(dos_path, false);
+  struct stat link {};
+  if (!native || ::lstat(native->c_str(), &link) != 0) return std::nullopt;
+  uid_t owner = link.st_uid;
+  struct stat target {};
+  if (owner == ::geteuid() && S_ISLNK(link.st_mode) && ::stat(native->c_str(), &target) == 0)
+    owner = target.st_uid;
+  if (owner == ::geteuid()) return std::nullopt;
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(owner, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    return std::string(found->pw_name);
+  return "id " + std::to_string(owner);
 }
 
 std::string DisplayDriverName() { return Display().Name(); }

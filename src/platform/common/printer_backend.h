@@ -59,6 +59,10 @@ class DocumentOutput {
   virtual bool Finish() = 0;
   // Discards the document and cancels any spooler job made for it.
   virtual void Abort() = 0;
+  // Called from another thread while Write or Finish does not return (a hung mount): the
+  // document has been given up, and a Finish still under way should not hand it over where it
+  // can still be stopped.
+  virtual void GiveUp() {}
 };
 
 // Opens the output of one document named `document_name` on a PDF-producing printer

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -40,42 +41,57 @@ using Page = std::vector<PageStep>;
 // and writes it out. At most kPagesAhead pages wait for the writer, so memory stays bounded
 // however long the document. A failure of the writer is reported by the next StartPage,
 // EndPage or EndDoc, with the error that caused it.
+//
+// Every write of the output happens on the writer, the document's end (cairo's last objects
+// and the hand-over) included, and the program waits for the writer only so long: an output
+// that takes no page for that long (a hung network mount) fails the document with
+// ERROR_TIMEOUT, and the writer is left to end by itself whenever its write returns. What the
+// writer uses is shared with it, so nothing it may still touch is freed under it.
 class PdfDocument final : public PrintDocument {
  public:
-  PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps)
-      : output_(std::move(output)) {
+  PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps,
+              std::chrono::milliseconds patience)
+      : shared_(std::make_shared<Shared>()), patience_(patience) {
+    Shared& w = *shared_;
+    w.output = std::move(output);
     const double x_points = 72.0 / std::max(1, caps.log_pixels_x);
     const double y_points = 72.0 / std::max(1, caps.log_pixels_y);
     // The PDF page is the physical page; device units start at the printable area's corner.
-    surface_ = cairo_pdf_surface_create_for_stream(&PdfDocument::WriteChunk, this,
-                                                   std::max(1, caps.physical_width) * x_points,
-                                                   std::max(1, caps.physical_height) * y_points);
-    cr_ = cairo_create(surface_);
-    cairo_scale(cr_, x_points, y_points);
-    cairo_translate(cr_, caps.physical_offset_x, caps.physical_offset_y);
+    w.surface = cairo_pdf_surface_create_for_stream(&Shared::WriteChunk, &w,
+                                                    std::max(1, caps.physical_width) * x_points,
+                                                    std::max(1, caps.physical_height) * y_points);
+    w.cr = cairo_create(w.surface);
+    cairo_scale(w.cr, x_points, y_points);
+    cairo_translate(w.cr, caps.physical_offset_x, caps.physical_offset_y);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_set_font_options(cr_, options);
+    cairo_set_font_options(w.cr, options);
     cairo_font_options_destroy(options);
-    if (Usable()) writer_ = StartWorkerThread([this] { WritePages(); });
+    if (Usable()) writer_ = StartWorkerThread([shared = shared_] { shared->WritePages(); });
   }
 
   ~PdfDocument() override { Abort(); }
 
-  bool Usable() const { return cairo_status(cr_) == CAIRO_STATUS_SUCCESS; }
+  bool Usable() const { return cairo_status(shared_->cr) == CAIRO_STATUS_SUCCESS; }
 
   bool StartPage(int) override { return Healthy(); }
 
   bool EndPage() override {
     EndRun();
+    Shared& w = *shared_;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
-      room_.wait(lock, [this] { return waiting_.size() < kPagesAhead || failed_; });
-      if (!failed_) waiting_.push_back(std::move(page_));
+      std::unique_lock<std::mutex> lock(w.mutex);
+      if (!w.room.wait_for(lock, patience_,
+                           [&w] { return w.waiting.size() < kPagesAhead || w.failed; })) {
+        lock.unlock();
+        Abandon();
+        return Healthy();
+      }
+      if (!w.failed) w.waiting.push_back(std::move(page_));
     }
     page_.clear();
-    work_.notify_one();
+    w.work.notify_one();
     return Healthy();
   }
 
@@ -97,59 +113,125 @@ class PdfDocument final : public PrintDocument {
 
   bool Finish() override {
     EndRun();
-    if (!page_.empty()) EndPage();
-    StopWriter();
-    if (failed_) {
-      output_->Abort();
-      output_.reset();
-      SetLastError(error_);
+    if (!page_.empty() && !EndPage()) return false;
+    if (!StopWriter(Shared::Ending::kHandOver)) return Healthy();
+    Shared& w = *shared_;
+    if (!w.handed_over) {
+      SetLastError(w.error);
       return false;
     }
-    cairo_destroy(cr_);
-    cr_ = nullptr;
-    cairo_surface_finish(surface_);
-    const bool drawn = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS && !write_failed_;
-    cairo_surface_destroy(surface_);
-    surface_ = nullptr;
-    if (!drawn) {
-      SetLastError(write_failed_ ? write_error_ : ERROR_NOT_ENOUGH_MEMORY);
-      output_->Abort();
-      output_.reset();
-      return false;
-    }
-    const bool handed_over = output_->Finish();
-    output_.reset();  // finished outputs are never aborted afterwards
-    return handed_over;
+    return true;
   }
 
   void Abort() override {
-    discarding_ = true;  // what cairo writes from now on goes nowhere
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      waiting_.clear();
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      shared_->waiting.clear();
     }
-    StopWriter();
-    if (cr_ != nullptr) cairo_destroy(cr_);
-    if (surface_ != nullptr) cairo_surface_destroy(surface_);
-    cr_ = nullptr;
-    surface_ = nullptr;
-    if (output_) output_->Abort();
-    output_.reset();
+    StopWriter(Shared::Ending::kDiscard);
   }
 
  private:
   static constexpr std::size_t kPagesAhead = 2;
 
-  static cairo_status_t WriteChunk(void* closure, const unsigned char* data, unsigned int length) {
-    auto* self = static_cast<PdfDocument*>(closure);
-    if (self->discarding_ || !self->output_) return CAIRO_STATUS_SUCCESS;
-    if (self->write_failed_ || !self->output_->Write(data, length)) {
-      if (!self->write_failed_) self->write_error_ = GetLastError();
-      self->write_failed_ = true;
-      return CAIRO_STATUS_WRITE_ERROR;
+  // The writer's side, and what both sides share under `mutex`.
+  struct Shared {
+    enum class Ending { kNone, kHandOver, kDiscard };
+
+    ~Shared() {
+      if (cr != nullptr) cairo_destroy(cr);
+      if (surface != nullptr) cairo_surface_destroy(surface);
+      if (output) output->Abort();
     }
-    return CAIRO_STATUS_SUCCESS;
-  }
+
+    static cairo_status_t WriteChunk(void* closure, const unsigned char* data,
+                                     unsigned int length) {
+      auto* self = static_cast<Shared*>(closure);
+      if (self->discarding || !self->output) return CAIRO_STATUS_SUCCESS;
+      if (self->write_failed || !self->output->Write(data, length)) {
+        if (!self->write_failed) self->write_error = GetLastError();
+        self->write_failed = true;
+        return CAIRO_STATUS_WRITE_ERROR;
+      }
+      return CAIRO_STATUS_SUCCESS;
+    }
+
+    // Draws each page handed over until told to end and nothing waits; then ends the
+    // document as told.
+    void WritePages() {
+      Ending how = Ending::kNone;
+      for (;;) {
+        Page page;
+        {
+          std::unique_lock<std::mutex> lock(mutex);
+          work.wait(lock, [this] { return !waiting.empty() || ending != Ending::kNone; });
+          how = ending;
+          if (waiting.empty()) break;
+          page = std::move(waiting.front());
+          waiting.pop_front();
+        }
+        room.notify_one();
+        if (failed || discarding) continue;
+        for (PageStep& step : page) std::visit([this](auto& s) { Draw(s); }, step);
+        cairo_show_page(cr);
+        if (cairo_status(cr) != CAIRO_STATUS_SUCCESS || write_failed) {
+          std::lock_guard<std::mutex> lock(mutex);
+          error = write_failed ? write_error : ERROR_NOT_ENOUGH_MEMORY;
+          failed = true;
+          room.notify_one();
+        }
+      }
+      bool delivered = false;
+      if (how == Ending::kHandOver && !failed && !discarding) delivered = HandOver();
+      if (!delivered) discarding = true;  // what cairo writes from now on goes nowhere
+      if (cr != nullptr) cairo_destroy(cr);
+      cr = nullptr;
+      cairo_surface_destroy(surface);
+      surface = nullptr;
+      if (!delivered && output) output->Abort();
+      std::lock_guard<std::mutex> lock(mutex);
+      output.reset();  // finished outputs are never aborted afterwards
+      handed_over = delivered;
+      done = true;
+      room.notify_all();
+    }
+
+    // cairo's last objects, then the output's hand-over.
+    bool HandOver() {
+      cairo_destroy(cr);
+      cr = nullptr;
+      cairo_surface_finish(surface);
+      if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || write_failed) {
+        error = write_failed ? write_error : ERROR_NOT_ENOUGH_MEMORY;
+        return false;
+      }
+      if (discarding) return false;  // given up while cairo's last writes hung
+      if (output->Finish()) return true;
+      error = GetLastError();
+      return false;
+    }
+
+    void Draw(GlyphRun& run) { run.Flush(cr); }
+    void Draw(const FillStep& fill);
+    void Draw(const LineStep& line);
+
+    std::mutex mutex;
+    std::condition_variable work;  // a page waits, or the writer is to end
+    std::condition_variable room;  // a page was taken, the writer failed or it is done
+    std::deque<Page> waiting;
+    Ending ending = Ending::kNone;
+    std::atomic<bool> failed{false};
+    DWORD error = 0;
+    std::atomic<bool> discarding{false};
+    bool done = false;
+    bool handed_over = false;
+
+    std::unique_ptr<DocumentOutput> output;
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    bool write_failed = false;
+    DWORD write_error = 0;
+  };
 
   void EndRun() {
     if (run_.Empty()) return;
@@ -157,116 +239,104 @@ class PdfDocument final : public PrintDocument {
     run_ = GlyphRun();
   }
 
-  // The writer thread: draws each page handed over, until told to stop and nothing waits.
-  void WritePages() {
-    for (;;) {
-      Page page;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        work_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
-        if (waiting_.empty()) return;
-        page = std::move(waiting_.front());
-        waiting_.pop_front();
-      }
-      room_.notify_one();
-      if (failed_ || discarding_) continue;
-      for (PageStep& step : page) std::visit([this](auto& s) { Draw(s); }, step);
-      cairo_show_page(cr_);
-      if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS || write_failed_) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        error_ = write_failed_ ? write_error_ : ERROR_NOT_ENOUGH_MEMORY;
-        failed_ = true;
-        room_.notify_one();
+  // Tells the writer how to end and waits for it; false when it did not end in time (the
+  // document has then failed with ERROR_TIMEOUT).
+  bool StopWriter(Shared::Ending ending) {
+    if (!writer_.joinable()) return true;
+    Shared& w = *shared_;
+    {
+      std::unique_lock<std::mutex> lock(w.mutex);
+      if (ending == Shared::Ending::kDiscard) w.discarding = true;
+      w.ending = ending;
+      w.work.notify_one();
+      if (!w.room.wait_for(lock, patience_, [&w] { return w.done; })) {
+        lock.unlock();
+        Abandon();
+        return false;
       }
     }
+    writer_.join();
+    return true;
   }
 
-  void StopWriter() {
-    if (!writer_.joinable()) return;
+  // The output does not answer: the document fails, and the writer ends on its own whenever
+  // its write returns, discarding the document.
+  void Abandon() {
+    Shared& w = *shared_;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
+      std::lock_guard<std::mutex> lock(w.mutex);
+      if (!w.failed) w.error = ERROR_TIMEOUT;
+      w.failed = true;
+      w.discarding = true;
+      w.waiting.clear();
+      w.ending = Shared::Ending::kDiscard;
+      if (w.output) w.output->GiveUp();
     }
-    work_.notify_one();
-    writer_.join();
+    w.work.notify_one();
+    if (writer_.joinable()) writer_.detach();
   }
 
   // False, with the writer's error as the last error, once a page could not be written.
   bool Healthy() {
-    if (!failed_) return true;
-    std::lock_guard<std::mutex> lock(mutex_);
-    SetLastError(error_);
+    Shared& w = *shared_;
+    if (!w.failed) return true;
+    std::lock_guard<std::mutex> lock(w.mutex);
+    SetLastError(w.error);
     return false;
   }
 
-  void Draw(GlyphRun& run) { run.Flush(cr_); }
-
-  void Draw(const FillStep& fill) {
-    SetColor(cr_, fill.color);
-    cairo_rectangle(cr_, fill.rect.left, fill.rect.top, double(fill.rect.right) - fill.rect.left,
-                    double(fill.rect.bottom) - fill.rect.top);
-    cairo_fill(cr_);
-  }
-
-  void Draw(const LineStep& line) {
-    const double width = std::max<LONG>(1, line.pen.lopnWidth.x);
-    SetColor(cr_, line.pen.lopnColor);
-    cairo_set_line_width(cr_, width);
-    cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
-    static const double kDash[] = {18, 6};
-    static const double kDot[] = {3, 3};
-    static const double kDashDot[] = {9, 6, 3, 6};
-    static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
-    switch (line.pen.lopnStyle) {
-      case PS_DASH:
-        cairo_set_dash(cr_, kDash, 2, 0);
-        break;
-      case PS_DOT:
-        cairo_set_dash(cr_, kDot, 2, 0);
-        break;
-      case PS_DASHDOT:
-        cairo_set_dash(cr_, kDashDot, 4, 0);
-        break;
-      case PS_DASHDOTDOT:
-        cairo_set_dash(cr_, kDashDotDot, 6, 0);
-        break;
-      default:
-        cairo_set_dash(cr_, nullptr, 0, 0);
-    }
-    cairo_move_to(cr_, line.from.x, line.from.y);
-    cairo_line_to(cr_, line.to.x, line.to.y);
-    cairo_stroke(cr_);
-  }
-
+  std::shared_ptr<Shared> shared_;
+  std::chrono::milliseconds patience_;
+  std::thread writer_;
   // The program's side.
-  std::unique_ptr<DocumentOutput> output_;
   GlyphRun run_;
   Page page_;
-
-  // Between the two sides.
-  std::mutex mutex_;
-  std::condition_variable work_;  // a page waits, or the writer is to stop
-  std::condition_variable room_;  // a page was taken, or the writer failed
-  std::deque<Page> waiting_;
-  bool stopping_ = false;
-  std::atomic<bool> failed_{false};
-  DWORD error_ = 0;
-  std::atomic<bool> discarding_{false};
-  std::thread writer_;
-
-  // The writer's side (the program's again once the writer has stopped).
-  cairo_surface_t* surface_ = nullptr;
-  cairo_t* cr_ = nullptr;
-  bool write_failed_ = false;
-  DWORD write_error_ = 0;
 };
+
+void PdfDocument::Shared::Draw(const FillStep& fill) {
+  SetColor(cr, fill.color);
+  cairo_rectangle(cr, fill.rect.left, fill.rect.top, double(fill.rect.right) - fill.rect.left,
+                  double(fill.rect.bottom) - fill.rect.top);
+  cairo_fill(cr);
+}
+
+void PdfDocument::Shared::Draw(const LineStep& line) {
+  const double width = std::max<LONG>(1, line.pen.lopnWidth.x);
+  SetColor(cr, line.pen.lopnColor);
+  cairo_set_line_width(cr, width);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  static const double kDash[] = {18, 6};
+  static const double kDot[] = {3, 3};
+  static const double kDashDot[] = {9, 6, 3, 6};
+  static const double kDashDotDot[] = {9, 3, 3, 3, 3, 3};
+  switch (line.pen.lopnStyle) {
+    case PS_DASH:
+      cairo_set_dash(cr, kDash, 2, 0);
+      break;
+    case PS_DOT:
+      cairo_set_dash(cr, kDot, 2, 0);
+      break;
+    case PS_DASHDOT:
+      cairo_set_dash(cr, kDashDot, 4, 0);
+      break;
+    case PS_DASHDOTDOT:
+      cairo_set_dash(cr, kDashDotDot, 6, 0);
+      break;
+    default:
+      cairo_set_dash(cr, nullptr, 0, 0);
+  }
+  cairo_move_to(cr, line.from.x, line.from.y);
+  cairo_line_to(cr, line.to.x, line.to.y);
+  cairo_stroke(cr);
+}
 
 }  // namespace
 
 std::unique_ptr<PrintDocument> OpenPdfDocument(std::unique_ptr<DocumentOutput> output,
-                                               const DeviceCaps& caps) {
+                                               const DeviceCaps& caps,
+                                               std::chrono::milliseconds patience) {
   if (!output) return nullptr;
-  auto document = std::make_unique<PdfDocument>(std::move(output), caps);
+  auto document = std::make_unique<PdfDocument>(std::move(output), caps, patience);
   if (!document->Usable()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;  // the destructor discards the output

@@ -125,7 +125,8 @@ class TraceDocument final : public PrintDocument {
 
 std::unique_ptr<PrintDocument> OpenTraceDocument(const std::string& port,
                                                  const std::string& document_name) {
-  const int fd = ::open(port.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // The record holds every printed byte: it is the user's alone, like the print-outs.
+  const int fd = ::open(port.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
     SetLastError(WindowsErrorFromErrno(errno, true));
     return nullptr;

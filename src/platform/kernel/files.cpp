@@ -11,6 +11,7 @@
 
 #include "common/debug_channel.h"
 #include "kernel/dos_path.h"
+#include "kernel/file_handles.h"
 #include "kernel/file_info.h"
 #include "kernel/file_sharing.h"
 #include "kernel/handle_table.h"
@@ -87,13 +88,34 @@ HANDLE Fail(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
+// Whether a new file is to be readable and writable by every user: its security descriptor
+// has a DACL, and that DACL is null.
+bool OpenToAll(const SECURITY_ATTRIBUTES* attributes) {
+  if (attributes == nullptr || attributes->lpSecurityDescriptor == nullptr) return false;
+  const auto* descriptor =
+      static_cast<const SECURITY_DESCRIPTOR*>(attributes->lpSecurityDescriptor);
+  return (descriptor->Control & SE_DACL_PRESENT) != 0 && descriptor->Dacl == nullptr;
+}
+
 }  // namespace
+
+int FileDescriptorOf(HANDLE handle) {
+  const auto file = FileFromHandle(handle);
+  return file ? file->fd() : -1;
+}
+
+bool FileHandleMayWrite(HANDLE handle) {
+  const auto file = FindHandleOf<FileObject>(handle);
+  return file && file->can_write();
+}
+
 }  // namespace wydruki::platform
 
 using namespace wydruki::platform;
 
 static HANDLE OpenWithWindowsRules(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes) {
+                                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                                   bool open_to_all) {
   if (lpFileName == nullptr || *lpFileName == '\0') return Fail(ERROR_PATH_NOT_FOUND);
   if (dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
     return Fail(ERROR_INVALID_PARAMETER);
@@ -184,6 +206,11 @@ static HANDLE OpenWithWindowsRules(LPCSTR lpFileName, DWORD dwDesiredAccess, DWO
     }
   }
 
+  // The process's umask would take the others' rights away again.
+  const bool created = !existed && dwCreationDisposition != OPEN_EXISTING &&
+                       dwCreationDisposition != TRUNCATE_EXISTING;
+  if (open_to_all && created) (void)::fchmod(fd, create_mode);
+
   auto file = std::make_shared<FileObject>(fd, want_read, want_write);
   HANDLE handle = AddHandle(std::move(file));
   if (handle == nullptr) return Fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -194,11 +221,11 @@ static HANDLE OpenWithWindowsRules(LPCSTR lpFileName, DWORD dwDesiredAccess, DWO
 }
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/,
-                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                          HANDLE /*hTemplateFile*/) {
-  const HANDLE handle = OpenWithWindowsRules(lpFileName, dwDesiredAccess, dwShareMode,
-                                             dwCreationDisposition, dwFlagsAndAttributes);
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
+  const HANDLE handle =
+      OpenWithWindowsRules(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                           dwFlagsAndAttributes, OpenToAll(lpSecurityAttributes));
   if (handle == INVALID_HANDLE_VALUE && DebugEnabled(DebugArea::kFiles)) {
     const DWORD error = GetLastError();
     DebugLine(DebugArea::kFiles, std::string("open \"") + (lpFileName ? lpFileName : "") +
@@ -349,6 +376,21 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   if (lpFileSizeHigh != nullptr) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
   SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(size & 0xffffffffu);
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+  const auto file = FileFromHandle(hFile);
+  if (!file) return FALSE;
+  if (!file->can_write()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  const off_t position = ::lseek(file->fd(), 0, SEEK_CUR);
+  if (position < 0 || ::ftruncate(file->fd(), position) != 0) {
+    SetLastError(WindowsErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
 }
 
 DWORD WINAPI GetFileType(HANDLE hFile) {

@@ -42,6 +42,7 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
     {ERROR_INVALID_PRINTER_NAME, "The printer name is invalid."},
     {ERROR_INVALID_PRINTER_STATE, "The printer does not accept jobs."},
+    {ERROR_TIMEOUT, "This operation returned because the timeout period expired."},
     {RPC_S_SERVER_UNAVAILABLE, "The print service does not answer."},
 };
 

@@ -80,6 +80,27 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
 
 DWORD WINAPI GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 
+BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
+  if (nSize == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) {
+    SetLastError(wydruki::platform::WindowsErrorFromErrno(errno));
+    return FALSE;
+  }
+  const DWORD length = static_cast<DWORD>(std::strlen(name));
+  if (lpBuffer == nullptr || *nSize <= length) {
+    *nSize = length + 1;
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return FALSE;
+  }
+  std::memcpy(lpBuffer, name, length + 1);
+  *nSize = length;
+  return TRUE;
+}
+
 namespace {
 // A thread's identifier never changes, and asking the kernel costs a system call every time
 // (the locks ask on every entry), so each thread keeps its own. A child made by fork asks

@@ -6,9 +6,11 @@
 
 namespace wydruki::platform {
 
-// $XDG_RUNTIME_DIR/wydrukid95, else /tmp/wydrukid95-<uid>; created (mode 0700) when missing.
-// nullopt when it cannot be made, or when the path is not a directory of this user's alone
-// (someone else's directory or a symbolic link in /tmp is never trusted).
+// $XDG_RUNTIME_DIR/wydrukid95, else /tmp/wydrukid95-<uid>, or when another user holds that
+// name in /tmp (a directory or a symbolic link there is never trusted unless it is this
+// user's alone) $XDG_CACHE_HOME/wydrukid95 (~/.cache/wydrukid95); created (mode 0700) when
+// missing. nullopt when none can be made, or when $XDG_RUNTIME_DIR/wydrukid95 is not a
+// directory of this user's alone.
 std::optional<std::string> RuntimeDirectory();
 
 }  // namespace wydruki::platform

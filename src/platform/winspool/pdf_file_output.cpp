@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,20 +76,47 @@ class PdfFileOutput final : public DocumentOutput {
       ::unlink(temp_path_.c_str());
       return false;
     }
+    // Given up while the flush hung: the print-out must not appear after its job was reported
+    // failed (it is tried again and would be there twice).
+    if (given_up_) {
+      ::unlink(temp_path_.c_str());
+      SetLastError(ERROR_TIMEOUT);
+      return false;
+    }
     // Never overwrite an earlier print-out: the first free "<stem>.pdf", "<stem>-2.pdf", ...
-    for (int n = 1; n < 10000; ++n) {
-      std::string name =
-          directory_ + "/" + stem_ + (n == 1 ? "" : "-" + std::to_string(n)) + ".pdf";
-      if (::link(temp_path_.c_str(), name.c_str()) == 0) {
-        ::unlink(temp_path_.c_str());
-        final_path_ = name;
-        return true;
-      }
+    // up to "<stem>-9999.pdf"; past those, a name made of the time and the temporary file's
+    // own unique part, so a directory holding all of them still takes the next print-out.
+    for (int n = 1; n < 10000 + kLaterTries; ++n) {
+      if (Claim(NameFor(n))) return true;
       if (errno != EEXIST) break;
     }
     SetLastError(WindowsErrorFromErrno(errno, true));
     ::unlink(temp_path_.c_str());
     return false;
+  }
+
+  void GiveUp() override { given_up_ = true; }
+
+  static constexpr int kLaterTries = 100;
+
+  std::string NameFor(int n) const {
+    if (n == 1) return directory_ + "/" + stem_ + ".pdf";
+    if (n < 10000) return directory_ + "/" + stem_ + "-" + std::to_string(n) + ".pdf";
+    char when[32] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (::localtime_r(&now, &local) != nullptr)
+      std::strftime(when, sizeof when, "%Y%m%d-%H%M%S", &local);
+    const std::string unique = temp_path_.substr(temp_path_.rfind('-') + 1);
+    return directory_ + "/" + stem_ + "-" + when + "-" + unique +
+           (n == 10000 ? "" : "-" + std::to_string(n - 10000)) + ".pdf";
+  }
+
+  bool Claim(const std::string& name) {
+    if (::link(temp_path_.c_str(), name.c_str()) != 0) return false;
+    ::unlink(temp_path_.c_str());
+    final_path_ = name;
+    return true;
   }
 
   void Abort() override {
@@ -104,6 +132,7 @@ class PdfFileOutput final : public DocumentOutput {
   std::string directory_;
   std::string stem_;
   std::string final_path_;
+  std::atomic<bool> given_up_{false};
 };
 
 }  // namespace

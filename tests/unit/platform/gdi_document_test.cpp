@@ -1,8 +1,12 @@
 // Printer documents: the trace record line by line, PDF documents read back, aborting, and
 // the equivalence of coalesced text runs with text drawn call by call.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -461,6 +465,72 @@ TEST_F(GdiDocumentTest, DocumentsAreHandedOverWholeOrDiscardedWhole) {
   document.reset();
   EXPECT_TRUE(dropped.aborted);
   EXPECT_FALSE(dropped.finished);
+}
+
+// An output on a network mount that stops answering: once hung, every Write and Finish waits
+// until the mount is back (released).
+class HungOutput final : public platform::DocumentOutput {
+ public:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hung = false, released = false;
+    bool finished = false, aborted = false, ended = false;
+    void Set(bool Gate::*flag) {
+      std::lock_guard<std::mutex> lock(mutex);
+      this->*flag = true;
+      changed.notify_all();
+    }
+  };
+  explicit HungOutput(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
+  ~HungOutput() override { gate_->Set(&Gate::ended); }
+  bool Write(const unsigned char*, std::size_t) override {
+    Hang();
+    return true;
+  }
+  bool Finish() override {
+    Hang();
+    gate_->Set(&Gate::finished);
+    return true;
+  }
+  void Abort() override { gate_->Set(&Gate::aborted); }
+
+ private:
+  void Hang() {
+    std::unique_lock<std::mutex> lock(gate_->mutex);
+    gate_->changed.wait(lock, [this] { return !gate_->hung || gate_->released; });
+  }
+  std::shared_ptr<Gate> gate_;
+};
+
+// A hung output fails the document (the job is kept and tried again) instead of freezing the
+// program's loop, whether it hangs on a page or on the hand-over; and a document given up is
+// never handed over later, when the mount comes back.
+TEST_F(GdiDocumentTest, AnOutputThatHangsFailsTheDocumentInsteadOfFreezingTheProgram) {
+  const auto font = platform::RealizedFont::Realize(MakeFont("Courier New", -100), 600);
+  ASSERT_NE(font, nullptr);
+  for (const bool at_hand_over : {false, true}) {
+    auto gate = std::make_shared<HungOutput::Gate>();
+    auto document = platform::OpenPdfDocument(std::make_unique<HungOutput>(gate), {},
+                                              std::chrono::milliseconds(100));
+    ASSERT_NE(document, nullptr);
+    bool going = !at_hand_over || PrintPage(*document, font, 1);
+    ASSERT_TRUE(going);
+    gate->Set(&HungOutput::Gate::hung);
+    for (int page = 1; going && !at_hand_over && page < 20;)
+      going = PrintPage(*document, font, ++page);
+    if (at_hand_over) going = document->Finish();
+    EXPECT_FALSE(going) << at_hand_over;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT)) << at_hand_over;
+    document->Abort();
+    document.reset();
+    gate->Set(&HungOutput::Gate::released);
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    ASSERT_TRUE(gate->changed.wait_for(lock, std::chrono::seconds(30), [&] { return gate->ended; }))
+        << "the writer ends once the mount is back";
+    EXPECT_FALSE(gate->finished) << at_hand_over;
+    EXPECT_TRUE(gate->aborted) << at_hand_over;
+  }
 }
 
 std::vector<cairo_glyph_t> GlyphsAtPitch(int count, double pitch) {

@@ -320,3 +320,50 @@ TEST(KernelFiles, DevicesAndPipesAreNoFilesToRead) {
 }
 
 }  // namespace
+
+namespace {
+
+OVERLAPPED At(DWORD offset) {
+  OVERLAPPED where{};
+  where.Offset = offset;
+  return where;
+}
+
+HANDLE OpenShared(const char* path) {
+  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+constexpr DWORD kTryExclusive = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+
+}  // namespace
+
+TEST(KernelFiles, ByteRangeLocksBelongToTheHandleAcrossProcesses) {
+  MappedDrive drive;
+  HANDLE first = OpenShared("C:\\agent.lck");
+  HANDLE second = OpenShared("C:\\AGENT.LCK");
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  ASSERT_NE(second, INVALID_HANDLE_VALUE);
+  OVERLAPPED region = At(0x40000000);
+  ASSERT_TRUE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region));
+  // Another handle of the same process is refused, as on Windows, and closing a third handle
+  // of the file leaves the first one's lock in place.
+  EXPECT_FALSE(LockFileEx(second, kTryExclusive, 0, 1, 0, &region));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOCK_VIOLATION));
+  CloseHandle(OpenShared("C:\\agent.lck"));
+  EXPECT_FALSE(LockFileEx(second, kTryExclusive, 0, 1, 0, &region));
+  // Another process is refused too, until the handle lets go.
+  HoldingChild refused(
+      [&] { return !LockFileEx(OpenShared("C:\\agent.lck"), kTryExclusive, 0, 1, 0, &region); });
+  refused.End();
+  CloseHandle(second);
+  EXPECT_TRUE(UnlockFileEx(first, 0, 1, 0, &region));
+  HoldingChild holder([&] {
+    return LockFileEx(OpenShared("C:\\agent.lck"), kTryExclusive, 0, 1, 0, &region) != FALSE;
+  });
+  EXPECT_FALSE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region));
+  holder.End();
+  EXPECT_TRUE(LockFileEx(first, kTryExclusive, 0, 1, 0, &region)) << "its lock ended with it";
+  CloseHandle(first);
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "common/printer_backend.h"
@@ -86,6 +87,26 @@ TEST_F(BuiltinPrintersTest, PdfFileNeverOverwritesAnEarlierPrintOut) {
   for (const auto& entry : std::filesystem::directory_iterator(files_.path()))
     if (entry.path().extension() == ".pdf" || entry.path().filename().string()[0] == '.') ++files;
   EXPECT_EQ(files, 3);
+}
+
+TEST_F(BuiltinPrintersTest, PdfFileFindsAFreeNameOnceAllNumberedNamesAreTaken) {
+  const auto target = ResolvePrinter("pdf-file", nullptr);
+  ASSERT_TRUE(target.has_value());
+  files_.Write("raport.pdf", "earlier");
+  for (int n = 2; n <= 9999; ++n)
+    std::filesystem::create_hard_link(files_.Path("raport.pdf"),
+                                      files_.Path("raport-" + std::to_string(n) + ".pdf"));
+  for (const std::string text : {"late", "next"}) {
+    auto output = OpenDocumentOutput(*target, "raport");
+    ASSERT_TRUE(output && output->Write(reinterpret_cast<const unsigned char*>(text.data()), 4));
+    ASSERT_TRUE(output->Finish()) << "a print-out after raport-9999.pdf";
+  }
+  std::set<std::string> texts;  // of the names beyond the numbered ones
+  for (const auto& entry : std::filesystem::directory_iterator(files_.path()))
+    if (entry.path().filename().string().size() > 16)
+      texts.insert(files_.Read(entry.path().filename()));
+  EXPECT_EQ(texts, (std::set<std::string>{"late", "next"}));
+  EXPECT_EQ(files_.Read("raport-9999.pdf"), "earlier");
 }
 
 TEST_F(BuiltinPrintersTest, MissingPortDirectoryFailsToOpen) {

@@ -15,11 +15,17 @@ std::optional<std::string> NativePathOf(const std::string& dos_path);
 
 struct DirectoryFacts {
   bool exists = false;  // a directory, reachable
-  // Users other than its owner may create and delete files in it, and the sticky bit does not
-  // keep them from removing each other's files.
+  // Users other than the agent's may create files in it: it belongs to another user, or its
+  // group or all users may write it (the sticky bit only keeps them from removing each
+  // other's files, not from creating signals).
   bool open_to_others = false;
 };
 DirectoryFacts InspectDirectory(const std::string& dos_path);
+
+// The name of the user who owns the file at `dos_path` (or the user id, when it has no name)
+// when that is not the agent's user; a symbolic link counts as another user's when either it
+// or its target is. nullopt when it is the agent's own or cannot be looked at.
+std::optional<std::string> OtherOwnerOf(const std::string& dos_path);
 
 // The name of the display driver that shows the program: "null", or "gtk".
 std::string DisplayDriverName();

@@ -11,6 +11,7 @@ using PLONG = LONG*;
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD dwErrCode);
 
+#define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_NOT_LOCKED 158L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_INVALID_USER_BUFFER 1784L
@@ -105,6 +106,17 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 
+// Byte-range locks, held per handle until unlocked or the handle is closed. A region locked
+// by one handle cannot be locked by another, in this process or any other.
+#define LOCKFILE_FAIL_IMMEDIATELY 0x00000001
+#define LOCKFILE_EXCLUSIVE_LOCK 0x00000002
+BOOL WINAPI LockFileEx(HANDLE hFile, DWORD dwFlags, DWORD dwReserved, DWORD nNumberOfBytesToLockLow,
+                       DWORD nNumberOfBytesToLockHigh, LPOVERLAPPED lpOverlapped);
+BOOL WINAPI UnlockFileEx(HANDLE hFile, DWORD dwReserved, DWORD nNumberOfBytesToUnlockLow,
+                         DWORD nNumberOfBytesToUnlockHigh, LPOVERLAPPED lpOverlapped);
+// Ends the file at the handle's position.
+BOOL WINAPI SetEndOfFile(HANDLE hFile);
+
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
 BOOL WINAPI FindClose(HANDLE hFindFile);
@@ -169,10 +181,35 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 
 UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
 
+#define MAX_COMPUTERNAME_LENGTH 15
+BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize);
+
 DWORD WINAPI GetCurrentProcessId();
 DWORD WINAPI GetCurrentThreadId();
 DWORD WINAPI GetTickCount();
 void WINAPI Sleep(DWORD dwMilliseconds);
+
+// ---- Security descriptors -------------------------------------------------------------------
+// Only what a new file needs: a descriptor whose DACL is present but null grants every user
+// full access (CreateFileA then makes the file readable and writable by all).
+#define SECURITY_DESCRIPTOR_REVISION 1
+#define SE_DACL_PRESENT 0x0004
+struct ACL;
+using PACL = ACL*;
+struct SECURITY_DESCRIPTOR {
+  BYTE Revision;
+  BYTE Sbz1;
+  WORD Control;
+  PVOID Owner;
+  PVOID Group;
+  PACL Sacl;
+  PACL Dacl;
+};
+using PSECURITY_DESCRIPTOR = PVOID;
+BOOL WINAPI InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSecurityDescriptor,
+                                         DWORD dwRevision);
+BOOL WINAPI SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSecurityDescriptor, BOOL bDaclPresent,
+                                      PACL pDacl, BOOL bDaclDefaulted);
 
 // ---- Synchronisation ------------------------------------------------------------------------
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
