@@ -24,14 +24,15 @@ std::string WhySignalWaits(const SignalRead& read) {
   const std::string signal = kJobSignal;
   if (job.first_line_too_long)
     return signal + " has a first line of more than 4096 bytes: it names no file";
+  if (job.file_name.empty()) return signal + " names no file: its first line is empty";
+  // A name is what line 1 holds, LF and all: only one that names nothing is explained.
+  if (Exists(job.file_name)) return "";
   // A file name never starts so; an editor that saved the signal as UTF-8 put it there.
   if (read.bytes.rfind("\xEF\xBB\xBF", 0) == 0)
     return signal + " starts with a UTF-8 byte order mark; the companion writes none";
   // A bare LF does not end a line: the name runs on into what was meant as line 2.
   if (job.file_name.find('\n') != std::string::npos)
     return signal + " ends its lines with LF only; the companion writes CR LF";
-  if (job.file_name.empty()) return signal + " names no file: its first line is empty";
-  if (Exists(job.file_name)) return "";
   std::string why = signal + " names " + job.file_name + ", which does not exist";
 #ifndef _WIN32
   why += " (" + platform::WhereLookedFor(job.file_name) + ")";
