@@ -49,16 +49,18 @@ int NumberOr(const std::string& text, int fallback) {
   return (*end == '\0' && value >= 0 && value < 1000000) ? static_cast<int>(value) : fallback;
 }
 
-// Queued job counts and device URIs of every destination, in one request.
+// Queued job counts, device URIs and document formats of every destination, in one request.
 struct QueueFacts {
   int queued_jobs = 0;
   std::string device_uri;
+  std::vector<std::string> formats;
 };
 std::map<std::string, QueueFacts> FetchQueueFacts(http_t* http) {
   std::map<std::string, QueueFacts> facts;
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  static const char* const kWanted[] = {"printer-name", "queued-job-count", "device-uri"};
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
+  static const char* const kWanted[] = {"printer-name", "queued-job-count", "device-uri",
+                                       "document-format-supported"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                 kWanted);
   ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
   if (response == nullptr) return facts;
@@ -82,6 +84,9 @@ std::map<std::string, QueueFacts> FetchQueueFacts(http_t* http) {
       current.queued_jobs = ippGetInteger(attr, 0);
     else if (std::strcmp(attr_name, "device-uri") == 0 && ippGetString(attr, 0, nullptr) != nullptr)
       current.device_uri = ippGetString(attr, 0, nullptr);
+    else if (std::strcmp(attr_name, "document-format-supported") == 0)
+      for (int i = 0; i < ippGetCount(attr); ++i)
+        if (const char* format = ippGetString(attr, i, nullptr)) current.formats.push_back(format);
   }
   flush();
   ippDelete(response);
@@ -202,13 +207,16 @@ CupsPrinterList ListCupsPrinters(bool with_job_counts) {
     list.printers.push_back(std::move(printer));
   }
   cupsFreeDests(count, dests);
-  if (with_job_counts && !list.printers.empty()) {
+  // The formats a queue takes tell a queue without a driver, so they are fetched for every
+  // list; the job counts are only filled in when asked for.
+  if (!list.printers.empty()) {
     const auto facts = FetchQueueFacts(connection->http());
     for (auto& printer : list.printers) {
       const auto found = facts.find(printer.name);
       if (found == facts.end()) continue;
-      printer.queued_jobs = found->second.queued_jobs;
+      if (with_job_counts) printer.queued_jobs = found->second.queued_jobs;
       if (printer.device_uri.empty()) printer.device_uri = found->second.device_uri;
+      printer.formats = found->second.formats;
     }
   }
   return list;
@@ -252,6 +260,33 @@ cups_dinfo_t* CupsDestination::info() {
     info_ = cupsCopyDestInfo(http(), dest_);
   }
   return info_;
+}
+
+bool CupsDestination::TakesJobs() const {
+  const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest_->num_options,
+                                        dest_->options);
+  const char* state = cupsGetOption("printer-state", dest_->num_options, dest_->options);
+  return !((accepting != nullptr && std::string(accepting) == "false") ||
+           (state != nullptr && std::string(state) == "5"));
+}
+
+DWORD ErrorFromIpp(ipp_status_t status) {
+  switch (status) {
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+    case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
+      return ERROR_INVALID_PRINTER_STATE;
+    case IPP_STATUS_ERROR_NOT_FOUND:
+    case IPP_STATUS_ERROR_GONE:
+      return ERROR_NOT_FOUND;
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+      return ERROR_ACCESS_DENIED;
+    case IPP_STATUS_ERROR_REQUEST_ENTITY:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
 }
 
 std::optional<KnownPaper> PaperByNumber(short number) {

@@ -24,6 +24,7 @@ struct CupsPrinterInfo {
   int state = 3;               // printer-state: 3 idle, 4 processing, 5 stopped
   bool accepting = true;       // printer-is-accepting-jobs
   int queued_jobs = 0;         // queued-job-count
+  std::vector<std::string> formats;  // document-format-supported
 };
 
 struct CupsPrinterList {
@@ -55,6 +56,9 @@ std::optional<std::string> CupsUnreachableReason();
 // job counts cost one more request and are only fetched when asked for.
 CupsPrinterList ListCupsPrinters(bool with_job_counts);
 
+// The Windows error code for a scheduler's refusal of a job or document.
+DWORD ErrorFromIpp(ipp_status_t status);
+
 // One destination, found by name exactly and then without regard to letter case (CUPS names
 // are case-insensitive), with its connection and (lazily) its capabilities.
 class CupsDestination {
@@ -71,6 +75,9 @@ class CupsDestination {
   cups_dest_t* dest() const { return dest_; }
   // The destination's capabilities (media database, defaults); nullptr when unavailable.
   cups_dinfo_t* info();
+  // Whether a job handed over now would be printed: the queue accepts jobs and is not stopped.
+  // A queue that refuses jobs would lose the document, a stopped one sit on it unseen.
+  bool TakesJobs() const;
 
  private:
   CupsDestination() = default;

@@ -8,6 +8,7 @@
 #include "winspool/builtin_printers.h"
 #include "winspool/pdf_file_output.h"
 #include "winspool/cups_destinations.h"
+#include "winspool/raw_printers.h"
 
 namespace wydruki::platform {
 namespace {
@@ -47,6 +48,7 @@ DWORD StatusFromIppState(int state, bool accepting) {
 std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
   std::vector<PrinterEntry> printers;
   const CupsPrinterList cups = ListCupsPrinters(with_job_counts);
+  const std::string device_line = ProfileValue("windows", "device").value_or("");
   for (const auto& destination : cups.printers) {
     // The built-in printers keep their names: a CUPS queue called the same is not listed.
     if (EqualsIgnoreCase(destination.name, kPdfFilePrinter) ||
@@ -62,6 +64,10 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
     entry.status = StatusFromIppState(destination.state, destination.accepting);
     entry.jobs = static_cast<DWORD>(destination.queued_jobs);
     entry.attributes = PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_LOCAL;
+    if (PrintsRaw(destination, device_line)) {
+      entry.attributes |= PRINTER_ATTRIBUTE_RAW_ONLY;
+      entry.datatype = "RAW";
+    }
     printers.push_back(std::move(entry));
   }
   for (const char* name : {kPdfFilePrinter, kTraceFilePrinter}) {

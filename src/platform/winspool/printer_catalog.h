@@ -20,6 +20,7 @@ struct PrinterEntry {
   DWORD status = 0;      // PRINTER_STATUS_*
   DWORD jobs = 0;
   DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*
+  std::string datatype;  // "RAW" for a printer that takes only raw documents, else empty
 };
 
 // Every printer; the queued job counts cost one more request to CUPS and are only fetched
