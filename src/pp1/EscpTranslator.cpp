@@ -22,7 +22,7 @@ EscpTranslator::EscpTranslator(const EscpSettings& settings, int job_lines_per_p
 }
 
 int EscpTranslator::JobSpacing(int page_length, int job_lines) {
-  if (page_length <= 0 || job_lines <= 0) return 30;  // 1/6 inch
+  if (page_length <= 0 || job_lines <= 0) return 30;                 // 1/6 inch
   const long long sheet = static_cast<long long>(page_length) * 30;  // in 1/180 inch
   const long long spacing = (2 * sheet + job_lines) / (2LL * job_lines);
   return static_cast<int>(std::clamp(spacing, 1LL, 255LL));

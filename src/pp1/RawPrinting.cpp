@@ -113,22 +113,26 @@ JobOutcome TWydrukiD95::WydrukSurowy(pp2::TextLineReader& file, const std::strin
     WinTaskbar1->SetIcon(&Icon6->Icon2());
     BeginProgress();
     ShownLinesPerPage = NormalLinesPerPage;
-    job.Write(translator.Opening());
     const std::uint64_t size = file.Size();
-    std::string out;
-    // Each piece goes to the printer as soon as it is translated; the progress shown is what
-    // has been sent, and the user's messages (a cancel among them) are handled between pieces.
+    // The translation is sent on in pieces of bounded size as the file is read; the progress
+    // shown is what has been sent, and the user's messages (a cancel among them) are handled
+    // after every line.
+    std::string out = translator.Opening();
+    const auto send = [&] {
+      job.Write(out);
+      out.clear();
+      ShowProgress(JobPercentage(file.BytesFetched(), size));
+    };
     while (!file.AtEnd() && !CancelRequested) {
       std::string piece;
       const bool ended = file.ReadLinePiece(piece, kRawPieceBytes);
-      out.clear();
       translator.Translate(piece, out);
       if (ended) translator.EndLine(out);
-      job.Write(out);
       job_pages_ = translator.Pages();
-      ShowProgress(JobPercentage(file.BytesFetched(), size));
+      if (out.size() >= kRawPieceBytes) send();
       if (forms::TApplication* application = forms::Application()) application->DrainMessages();
     }
+    if (!CancelRequested) send();
     file.Close();
     if (CancelRequested)
       job.Abort();

@@ -59,7 +59,7 @@ std::map<std::string, QueueFacts> FetchQueueFacts(http_t* http) {
   std::map<std::string, QueueFacts> facts;
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   static const char* const kWanted[] = {"printer-name", "queued-job-count", "device-uri",
-                                       "document-format-supported"};
+                                        "document-format-supported"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr,
                 kWanted);
   ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
@@ -263,8 +263,8 @@ cups_dinfo_t* CupsDestination::info() {
 }
 
 bool CupsDestination::TakesJobs() const {
-  const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest_->num_options,
-                                        dest_->options);
+  const char* accepting =
+      cupsGetOption("printer-is-accepting-jobs", dest_->num_options, dest_->options);
   const char* state = cupsGetOption("printer-state", dest_->num_options, dest_->options);
   return !((accepting != nullptr && std::string(accepting) == "false") ||
            (state != nullptr && std::string(state) == "5"));

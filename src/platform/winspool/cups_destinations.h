@@ -17,13 +17,13 @@ namespace wydruki::platform {
 // One CUPS destination as the printer list shows it.
 struct CupsPrinterInfo {
   std::string name;
-  std::string device_uri;      // empty when the scheduler does not tell
-  std::string make_and_model;  // printer-make-and-model
-  std::string info;            // printer-info
-  std::string location;        // printer-location
-  int state = 3;               // printer-state: 3 idle, 4 processing, 5 stopped
-  bool accepting = true;       // printer-is-accepting-jobs
-  int queued_jobs = 0;         // queued-job-count
+  std::string device_uri;            // empty when the scheduler does not tell
+  std::string make_and_model;        // printer-make-and-model
+  std::string info;                  // printer-info
+  std::string location;              // printer-location
+  int state = 3;                     // printer-state: 3 idle, 4 processing, 5 stopped
+  bool accepting = true;             // printer-is-accepting-jobs
+  int queued_jobs = 0;               // queued-job-count
   std::vector<std::string> formats;  // document-format-supported
 };
 

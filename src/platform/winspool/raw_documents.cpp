@@ -204,8 +204,8 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
     SetLastError(error);
     return FALSE;
   }
-  DebugLine(DebugArea::kPrinters, "raw job " + std::to_string(document->job) + " on " +
-                                      document->printer + " accepted");
+  DebugLine(DebugArea::kPrinters,
+            "raw job " + std::to_string(document->job) + " on " + document->printer + " accepted");
   return TRUE;
 }
 
@@ -220,8 +220,8 @@ BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
     SetLastError(ERROR_SPL_NO_STARTDOC);
     return FALSE;
   }
-  DebugLine(DebugArea::kPrinters, "raw job " + std::to_string(document->job) + " on " +
-                                      document->printer + " cancelled");
+  DebugLine(DebugArea::kPrinters,
+            "raw job " + std::to_string(document->job) + " on " + document->printer + " cancelled");
   CancelJob(*document);
   return TRUE;
 }
