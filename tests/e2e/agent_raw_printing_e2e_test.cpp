@@ -74,6 +74,9 @@ TEST_F(RawQueuePrinting, EveryCompanionCommandArrivesAsItsEscpCommand) {
                 E("^EFaktura^F nr 1\r\n{Condensed}\r\n^MElite^P{Cond}^M^P\r\n"
                   "^W\x01Wide^W` ^W\x01s^W`\r\n^3\x1CJob spacing\r\n^2Za\xBE\xA2\x88\x86 \xC4\r\n"
                   "Koniec\r\n^Estrony\x0CStrona 2\r\n"));
+  const auto lines = ReadEscp(Arrived()).lines;
+  EXPECT_EQ(lines[2], "elite: EliteCond");
+  EXPECT_EQ(lines[7], "bold: strony");
   agent_.Stop();
   EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
@@ -86,7 +89,7 @@ TEST_F(RawQueuePrinting, ThePolishLettersGoInTheTableTheProfileNames) {
   EXPECT_EQ(printout.table, -1) << "no table is assigned: the printer is set to Mazovia";
   EXPECT_EQ(printout.page_length, 70);
   ASSERT_EQ(printout.lines.size(), 1u);
-  EXPECT_EQ(Describe(printout.lines[0]), "bold: Za\xA7\xA2\x92\x8D g\x91\x9El\x86 ja\xA6\xA4");
+  EXPECT_EQ(printout.lines[0], "bold: Za\xA7\xA2\x92\x8D g\x91\x9El\x86 ja\xA6\xA4");
   agent_.Stop();
   EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }

@@ -77,7 +77,7 @@ TEST(EscpCodePages, MazoviaHasThePolishLettersOfItsPublishedTableAndTheRestOf437
   ExpectAgreesWith(EscpCodePage::kMazovia, "CP437", taken, letters);
 }
 
-TEST(EscpCodePages, AsciiDropsTheMarksAndNamesAreKnown) {
+TEST(EscpCodePages, AsciiDropsTheMarks) {
   const std::string letters[] = {"Ą", "Ć", "Ę", "Ł", "Ń", "Ó", "Ś", "Ź", "Ż",
                                  "ą", "ć", "ę", "ł", "ń", "ó", "ś", "ź", "ż"};
   std::string plain;
@@ -86,9 +86,6 @@ TEST(EscpCodePages, AsciiDropsTheMarksAndNamesAreKnown) {
   EXPECT_EQ(plain, "ACELNOSZZacelnoszz");
   for (int byte = 0x80; byte <= 0xFF; ++byte)
     EXPECT_LT(PrinterByte(EscpCodePage::kAscii, static_cast<unsigned char>(byte)), 0x80);
-  EXPECT_EQ(CodePageNamed("Mazovia"), EscpCodePage::kMazovia);
-  EXPECT_EQ(CodePageNamed("8859-2"), EscpCodePage::kLatin2);
-  EXPECT_EQ(CodePageNamed("437"), std::nullopt);
 }
 
 }  // namespace
