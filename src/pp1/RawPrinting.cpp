@@ -53,7 +53,8 @@ EscpSettings ProfileEscpSettings() {
     throw Exception("The profile's [escp] page_length=" + length +
                     " is not a number of lines from 1 to 127 (72 for 12-inch paper).");
   settings.page_length = *lines;
-  const std::string select = ProfileString("select_table", "yes");
+  std::string select = ProfileString("select_table", "yes");
+  for (char& c : select) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
   settings.select_table = !(select == "no" || select == "0" || select == "false");
   return settings;
 }
