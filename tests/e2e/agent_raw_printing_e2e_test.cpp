@@ -17,12 +17,8 @@ using namespace std::chrono_literals;
 
 // Control bytes written visibly: ^ is ESC, { SI, } DC2 and ` NUL.
 std::string E(std::string text) {
-  for (char& c : text) {
-    if (c == '^') c = '\x1B';
-    if (c == '{') c = '\x0F';
-    if (c == '}') c = '\x12';
-    if (c == '`') c = '\0';
-  }
+  for (char& c : text)
+    c = c == '^' ? '\x1B' : c == '{' ? '\x0F' : c == '}' ? '\x12' : c == '`' ? '\0' : c;
   return text;
 }
 
@@ -36,6 +32,12 @@ class RawQueuePrinting : public ::testing::Test {
     scheduler_ = std::make_unique<CupsScheduler>();
     scheduler_->AddRawQueue("LX350");
     Profile("");
+    pid_ = agent_.Start();
+  }
+  void TearDown() override {
+    if (!scheduler_) return;
+    agent_.Stop();
+    EXPECT_EQ(agent_.WaitForExit(pid_, 20s), 0);
   }
   void Profile(const std::string& escp) {
     agent_.Dir().Write("win.ini",
@@ -60,10 +62,10 @@ class RawQueuePrinting : public ::testing::Test {
 
   AgentHarness agent_;
   std::unique_ptr<CupsScheduler> scheduler_;
+  pid_t pid_ = -1;
 };
 
 TEST_F(RawQueuePrinting, EveryCompanionCommandArrivesAsItsEscpCommand) {
-  const pid_t pid = agent_.Start();
   // Line 2 of the signal: 76, so 77 lines in the job's spacing: 2160/77 = 28 of 1/180 inch.
   Print("FAKTURA.TXT",
         E("^BFaktura^b nr 1\r\n^CCondensed^c\r\n^PElite^CCond^c^p\r\n^WWide^w ^Ss^s\r\n"
@@ -77,39 +79,29 @@ TEST_F(RawQueuePrinting, EveryCompanionCommandArrivesAsItsEscpCommand) {
   const auto lines = ReadEscp(Arrived()).lines;
   EXPECT_EQ(lines[2], "elite: EliteCond");
   EXPECT_EQ(lines[7], "bold: strony");
-  agent_.Stop();
-  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
 TEST_F(RawQueuePrinting, ThePolishLettersGoInTheTableTheProfileNames) {
   Profile("codepage=mazovia\npage_length=70\n");
-  const pid_t pid = agent_.Start();
   Print("A.TXT", E("^BZa\xBE\xA2\x88\x86 g\xA9\x98l\xA5^b ja\xAB\xE4\x0C\r\n"));
   const EscpPrintout printout = ReadEscp(Arrived());
   EXPECT_EQ(printout.table, -1) << "no table is assigned: the printer is set to Mazovia";
   EXPECT_EQ(printout.page_length, 70);
   ASSERT_EQ(printout.lines.size(), 1u);
   EXPECT_EQ(printout.lines[0], "bold: Za\xA7\xA2\x92\x8D g\x91\x9El\x86 ja\xA6\xA4");
-  agent_.Stop();
-  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
 TEST_F(RawQueuePrinting, ATenMegabyteListingArrivesWhole) {
   std::string listing;
   for (int line = 0; listing.size() < 10 * 1024 * 1024; ++line)
     listing += std::string(98, static_cast<char>('A' + line % 26)) + "\r\n";
-  const pid_t pid = agent_.Start();
   Print("LISTING.TXT", listing);
   EXPECT_TRUE(Arrived() == kOpening852 + listing) << "the listing arrived changed";
-  agent_.Stop();
-  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
 TEST_F(RawQueuePrinting, AJobIsKeptThroughAnOutageAndARefusingQueueAndPrintedOnce) {
-  // The queue refuses jobs from the start; the scheduler keeps that through its restart.
+  // The queue refuses jobs, and the scheduler keeps that through its restart.
   scheduler_->RejectJobs("LX350");
-  const pid_t pid = agent_.Start();
-  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
   const auto said = [&](const std::string& text) {
     return agent_.Count(agent_.Screen(), "MESSAGEBOX 16 Wydruki z D'95|Printer \"LX350\": " + text);
   };
@@ -129,8 +121,6 @@ TEST_F(RawQueuePrinting, AJobIsKeptThroughAnOutageAndARefusingQueueAndPrintedOnc
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
   ASSERT_TRUE(scheduler_->WaitUntilIdle());
   EXPECT_EQ(Arrived(), kOpening852 + "Faktura\r\n") << "printed once";
-  agent_.Stop();
-  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }
 
 }  // namespace
