@@ -149,8 +149,7 @@ void PrepareServerBin(const std::string& root) {
             "if [ $# -eq 0 ]; then echo 'direct wydruki-file \"Unknown\" \"A file\"'; exit 0; fi\n"
             "if [ $# -ge 6 ]; then cat \"$6\"; else cat; fi >> \"${DEVICE_URI#wydruki-file:}\"\n");
   ::chmod(backend.c_str(), 0700);
-  ::chmod(bin.c_str(), 0755);
-  ::chmod((bin + "/backend").c_str(), 0755);
+  for (const std::string& dir : {bin, bin + "/backend"}) ::chmod(dir.c_str(), 0755);
 }
 
 }  // namespace

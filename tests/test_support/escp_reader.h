@@ -32,7 +32,6 @@ inline EscpPrintout ReadEscp(const std::string& stream) {
       on[1] = c == '\x0F';
     } else if (c == '\x1B' && i + 1 < stream.size()) {
       const char command = stream[++i];
-      if (command == '@') on[0] = on[1] = on[2] = on[3] = false;
       if (command == 'E' || command == 'F') on[0] = command == 'E';
       if (command == 'M' || command == 'P') on[2] = command == 'M';
       if (command == 'W') on[3] = arg(1) == 1;
