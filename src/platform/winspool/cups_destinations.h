@@ -17,14 +17,15 @@ namespace wydruki::platform {
 // One CUPS destination as the printer list shows it.
 struct CupsPrinterInfo {
   std::string name;
-  std::string device_uri;            // empty when the scheduler does not tell
-  std::string make_and_model;        // printer-make-and-model
-  std::string info;                  // printer-info
-  std::string location;              // printer-location
-  int state = 3;                     // printer-state: 3 idle, 4 processing, 5 stopped
-  bool accepting = true;             // printer-is-accepting-jobs
-  int queued_jobs = 0;               // queued-job-count
-  std::vector<std::string> formats;  // document-format-supported
+  std::string device_uri;      // empty when the scheduler does not tell
+  std::string make_and_model;  // printer-make-and-model
+  std::string info;            // printer-info
+  std::string location;        // printer-location
+  int state = 3;               // printer-state: 3 idle, 4 processing, 5 stopped
+  bool accepting = true;       // printer-is-accepting-jobs
+  int queued_jobs = 0;         // queued-job-count
+  // document-format-supported
+  std::vector<std::string> formats;
 };
 
 struct CupsPrinterList {
@@ -52,8 +53,8 @@ class CupsConnection {
 // 127.0.0.1:631"); nullopt when it answered.
 std::optional<std::string> CupsUnreachableReason();
 
-// Every destination of the scheduler in force (empty when it cannot be reached). The queued
-// job counts cost one more request and are only fetched when asked for.
+// Every destination of the scheduler in force (empty when it cannot be reached), with the
+// formats each takes (one more request); the queued job counts only when asked for.
 CupsPrinterList ListCupsPrinters(bool with_job_counts);
 
 // The Windows error code for a scheduler's refusal of a job or document.
