@@ -1,8 +1,10 @@
 // A listing without form feeds (continuous paper) printed by the built agent: a page that never
 // ends. Prints the agent's peak resident memory for the whole run, which must stay bounded
 // whatever the file's size, on every printer.
-//   build/bench/listing_memory_bench [megabytes=10] [printer=pdf-file|trace-file]
+//   build/bench/listing_memory_bench [megabytes=10] [printer=pdf-file|trace-file|raw]
 //                                    [lines|one-line] [agent program]
+// "raw" is a dot-matrix printer's queue without a driver on a private CUPS scheduler: the
+// listing goes to it as ESC/P, streamed.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,7 +17,10 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <memory>
 #include <vector>
+
+#include "test_support/cups_scheduler.h"
 
 namespace {
 
@@ -64,8 +69,16 @@ int main(int argc, char** argv) {
   fs::copy_file(program, dir / "program" / "wydrukid95");
   const std::string port =
       printer == "trace-file" ? (dir / "out" / "trace.txt").string() : (dir / "out").string();
-  std::ofstream(dir / "win.ini") << "[windows]\ndevice=" << printer << ",builtin,x\n[" << printer
-                                 << "]\nport=" << port << "\n[display]\ndriver=null\n";
+  std::unique_ptr<wydruki::test::CupsScheduler> scheduler;
+  if (printer == "raw") {
+    scheduler = std::make_unique<wydruki::test::CupsScheduler>();
+    scheduler->AddRawQueue("LX350");
+    std::ofstream(dir / "win.ini")
+        << "[windows]\ndevice=LX350,cups,LX350\n[display]\ndriver=null\n";
+  } else {
+    std::ofstream(dir / "win.ini") << "[windows]\ndevice=" << printer << ",builtin,x\n[" << printer
+                                   << "]\nport=" << port << "\n[display]\ndriver=null\n";
+  }
   const fs::path listing = dir / "jobs" / "LISTING.TXT";
   WriteListing(listing, megabytes * 1024 * 1024, one_line);
 
@@ -74,7 +87,7 @@ int main(int argc, char** argv) {
   if (agent == 0) {
     ::setenv("WYDRUKI_INI", (dir / "win.ini").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    ::setenv("CUPS_SERVER", "127.0.0.1:1", 1);
+    ::setenv("CUPS_SERVER", scheduler ? scheduler->server().c_str() : "127.0.0.1:1", 1);
     const std::string self = (dir / "program" / "wydrukid95").string();
     const std::string jobs = (dir / "jobs").string() + "/";
     ::execl(self.c_str(), self.c_str(), jobs.c_str(), static_cast<char*>(nullptr));

@@ -14,6 +14,7 @@
 #include "pp1/JobJournal.h"
 #include "pp1/JobSignal.h"
 #include "pp1/SignalOwners.h"
+#include "pp1/RawPrinting.h"
 #include "pp2/FontSettings.h"
 #include "pp2/TextLines.h"
 #include "pp2/WyborFonty.h"
@@ -87,17 +88,6 @@ void SayToUser(const std::string& text) {
 }
 
 void DeleteSignalFile(const std::string& path) { DeleteFileA(path.c_str()); }
-
-// How far through the file the reading is, in whole percent of its 128-byte blocks. A file of
-// less than one block is read whole at once: 100.
-int Percentage(std::uint64_t fetched, std::uint64_t size) {
-  const std::uint64_t blocks = size / pp2::TextLineReader::kBufferSize;
-  if (blocks == 0) return 100;
-  const std::uint64_t position = fetched / pp2::TextLineReader::kBufferSize;
-  const long double percent =
-      static_cast<long double>(position) / static_cast<long double>(blocks) * 100.0L;
-  return static_cast<int>(std::min(100.0L, std::trunc(percent)));
-}
 
 // Why the printer cannot take the job, in the user's terms: which printer, whether the print
 // system answers or knows it, and the system's own reason.
@@ -175,6 +165,15 @@ struct TWydrukiD95::SignalIdentity {
     return identity;
   }
 };
+
+int JobPercentage(std::uint64_t fetched, std::uint64_t size) {
+  const std::uint64_t blocks = size / pp2::TextLineReader::kBufferSize;
+  if (blocks == 0) return 100;
+  const std::uint64_t position = fetched / pp2::TextLineReader::kBufferSize;
+  const long double percent =
+      static_cast<long double>(position) / static_cast<long double>(blocks) * 100.0L;
+  return static_cast<int>(std::min(100.0L, std::trunc(percent)));
+}
 
 bool Exists(const std::string& name) {
   WIN32_FIND_DATAA found{};
@@ -329,7 +328,7 @@ void TWydrukiD95::WinTaskbar1DblClick(TObject*) {
 void TWydrukiD95::Koniec1Click(TObject*) { CloseForm(); }
 
 void TWydrukiD95::AnulujWydruk1Click(TObject*) {
-  if (printers::ActivePrinter().IsPrinting()) CancelRequested = true;
+  if (printers::ActivePrinter().IsPrinting() || raw_printing_) CancelRequested = true;
 }
 
 void TWydrukiD95::SetJobCommands(bool printing) {
@@ -345,6 +344,20 @@ void TWydrukiD95::SetJobCommands(bool printing) {
 void TWydrukiD95::EndJobDisplay() {
   WinTaskbar1->SetHint(kIdleHint);
   SetJobCommands(false);
+}
+
+void TWydrukiD95::BeginProgress() {
+  progress_step_ = 2;
+  last_percentage_ = 0;
+}
+
+void TWydrukiD95::ShowProgress(int percentage) {
+  if (percentage != last_percentage_) {
+    progress_step_ = ((progress_step_ + 1) % 5) + 2;
+    WinTaskbar1->SetIcon(&Icon6->IconNumber(progress_step_));
+  }
+  last_percentage_ = percentage;
+  WinTaskbar1->SetHint(kProgressHint + std::to_string(percentage) + "%");
 }
 
 JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
@@ -364,6 +377,9 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
       return JobOutcome::NotStarted;
     throw pp2::EInOutError("Cannot open file " + name + ". " + SystemErrorText(error));
   }
+  // A printer that takes only raw documents is sent the print-out in its own language.
+  if (const std::string raw = ActivePrinterName(); TakesRawDocuments(raw))
+    return WydrukSurowy(file, name, raw);
 
   printer.DocumentTitle = name;
   printer.SetPageOrientation(printers::TPrinterOrientation::poPortrait);
@@ -383,8 +399,7 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
     SetJobCommands(true);
     WinTaskbar1->SetIcon(&Icon6->Icon2());
     const std::uint64_t size = file.Size();
-    int step = 2;
-    int last_percentage = 0;
+    BeginProgress();
     ShownLinesPerPage = NormalLinesPerPage;
     // Each line is drawn as it is read, in pieces of bounded size: a page ends only at a form
     // feed or the end of the file, and a listing without form feeds must not be held whole.
@@ -401,13 +416,7 @@ JobOutcome TWydrukiD95::WydrukPliku(const std::string& name) {
         ended = file.ReadLinePiece(piece, kLinePieceBytes);
         piece = ConvertLine(piece);
         marks.Scan(piece);
-        const int percentage = Percentage(file.BytesFetched(), size);
-        if (percentage != last_percentage) {
-          step = ((step + 1) % 5) + 2;
-          WinTaskbar1->SetIcon(&Icon6->IconNumber(step));
-        }
-        last_percentage = percentage;
-        WinTaskbar1->SetHint(kProgressHint + std::to_string(percentage) + "%");
+        ShowProgress(JobPercentage(file.BytesFetched(), size));
         pages_->RenderText(piece);
       }
       if (CancelRequested) break;
@@ -558,8 +567,12 @@ void TWydrukiD95::Timer1Timer(TObject*) {
           const bool printer_error = dynamic_cast<const printers::EPrinter*>(&error) != nullptr;
           printers_stale_ = printer_error;
           retry_.Failed(GetTickCount());
+          const auto* raw = dynamic_cast<const ERawPrinter*>(&error);
           const std::string message =
-              printer_error ? PrinterTrouble(printer.LastSystemError(), error) : error.what();
+              printer_error
+                  ? PrinterTrouble(raw != nullptr ? raw->SystemError() : printer.LastSystemError(),
+                                   error)
+                  : error.what();
           const std::string failure = signal.file_name + '\n' + message;
           if (failure != last_reported_failure_) {
             last_reported_failure_ = failure;

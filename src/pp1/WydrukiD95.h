@@ -21,6 +21,10 @@
 #include "pp1/PagePrinter.h"
 #include "pp1/RetryPace.h"
 
+namespace wydruki::pp2 {
+class TextLineReader;
+}
+
 namespace wydruki::pp1 {
 
 class JobDirectoryLock;
@@ -42,6 +46,10 @@ enum class JobOutcome {
 // A directory search finds an entry of that name that is not a directory and whose last write
 // time can be a DOS date and time.
 bool Exists(const std::string& name);
+
+// How far through a file of `size` bytes the reading is, in whole percent of its 128-byte
+// blocks, after `fetched` bytes. A file of less than one block is read whole at once: 100.
+int JobPercentage(std::uint64_t fetched, std::uint64_t size);
 
 // The program's arguments (without the program itself), as main received them.
 void SetProgramArguments(std::vector<std::string> arguments);
@@ -110,6 +118,14 @@ class TWydrukiD95 : public forms::TForm {
   // Enables the commands of a job in progress ("&Anuluj wydruk") or those of an idle agent.
   void SetJobCommands(bool printing);
   void EndJobDisplay();
+  // The tray during a job: the percentage in the hint, and the next frame of the animation
+  // each time it changes.
+  void BeginProgress();
+  void ShowProgress(int percentage);
+  // Prints the opened file as a raw document on `printer`, a printer that takes only those
+  // (RawPrinting.cpp).
+  JobOutcome WydrukSurowy(pp2::TextLineReader& file, const std::string& name,
+                          const std::string& printer);
   // Deletes the job signal when it is still the one the job was read from (`job`); remembers
   // it when it cannot be deleted, so it is not printed again. A signal written anew meanwhile
   // is left for the next tick.
@@ -135,7 +151,10 @@ class TWydrukiD95 : public forms::TForm {
   std::string last_reported_failure_;
   JobWait wait_;
   std::string not_started_why_;  // why WydrukPliku did not begin a document, when it can say
-  int job_pages_ = 0;            // pages of the current job drawn so far, for the job journal
+  int job_pages_ = 0;  // pages of the current job drawn so far, for the job journal
+  int progress_step_ = 2;
+  int last_percentage_ = 0;
+  bool raw_printing_ = false;  // a raw document is being sent
   std::string ActivePrinterName();
 };
 

@@ -112,6 +112,29 @@ std::string PassThroughPpd(const CupsQueueOptions& options) {
   return ppd.str();
 }
 
+// The scheduler's programs: the system's, and a backend "wydruki-file" that appends each job's
+// bytes to the file its device URI names ("wydruki-file:/path"). Owned by its user with no
+// access for others, the scheduler runs it as that user, who owns the output directory.
+void PrepareServerBin(const std::string& root) {
+  const std::string bin = root + "/bin";
+  std::filesystem::create_directories(bin + "/backend");
+  for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/cups")) {
+    const std::string name = entry.path().filename().string();
+    if (name != "backend")
+      std::filesystem::create_directory_symlink(entry.path(), bin + "/" + name);
+  }
+  for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/cups/backend"))
+    std::filesystem::create_symlink(entry.path(),
+                                    bin + "/backend/" + entry.path().filename().string());
+  const std::string backend = bin + "/backend/wydruki-file";
+  WriteFile(backend,
+            "#!/bin/sh\n"
+            "if [ $# -eq 0 ]; then echo 'direct wydruki-file \"Unknown\" \"A file\"'; exit 0; fi\n"
+            "if [ $# -ge 6 ]; then cat \"$6\"; else cat; fi >> \"${DEVICE_URI#wydruki-file:}\"\n");
+  ::chmod(backend.c_str(), 0700);
+  for (const std::string& dir : {bin, bin + "/backend"}) ::chmod(dir.c_str(), 0755);
+}
+
 }  // namespace
 
 // A port nobody listens on now: the kernel picks one, and it is released again at once.
@@ -201,11 +224,13 @@ CupsScheduler::CupsScheduler() {
   WriteFile(root_ + "/conf/cups-files.conf",
             "ServerRoot " + root_ + "/conf\n" + "RequestRoot " + root_ + "/spool\n" + "TempDir " +
                 root_ + "/spool/tmp\n" + "CacheDir " + root_ + "/cache\n" + "StateDir " + root_ +
-                "/state\n" + "ErrorLog " + root_ + "/log/error_log\n" + "AccessLog " + root_ +
-                "/log/access_log\n" + "PageLog " + root_ + "/log/page_log\n" + "User " + user +
-                "\n" + "Group " + group + "\n" + "SystemGroup root\n" + "FileDevice Yes\n");
+                "/state\n" + "ServerBin " + root_ + "/bin\n" + "ErrorLog " + root_ +
+                "/log/error_log\n" + "AccessLog " + root_ + "/log/access_log\n" + "PageLog " +
+                root_ + "/log/page_log\n" + "User " + user + "\n" + "Group " + group + "\n" +
+                "SystemGroup root\n" + "FileDevice Yes\n");
 
   try {
+    PrepareServerBin(root_);
     StartDaemon();
   } catch (...) {
     std::filesystem::remove_all(root_);
@@ -334,6 +359,11 @@ void CupsScheduler::AddQueue(const std::string& name, const CupsQueueOptions& op
     command.insert(command.end(),
                    {"-o", "orientation-requested-default=" + std::to_string(*options.orientation)});
   Run(command);
+}
+
+void CupsScheduler::AddRawQueue(const std::string& name) {
+  Run({"/usr/sbin/lpadmin", "-h", server_, "-p", name, "-E", "-v",
+       "wydruki-file:" + OutputPath(name), "-m", "raw"});
 }
 
 std::string CupsScheduler::OutputPath(const std::string& name) const {

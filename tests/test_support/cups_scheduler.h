@@ -45,6 +45,10 @@ class CupsScheduler {
   // Adds an enabled queue, accepting jobs, whose documents land unchanged in OutputPath(name).
   // Throws std::runtime_error when lpadmin fails.
   void AddQueue(const std::string& name, const CupsQueueOptions& options = {});
+  // Adds a queue without a driver ("lpadmin -m raw"), enabled and accepting jobs, whose jobs'
+  // bytes are appended unchanged to OutputPath(name). (The scheduler writes nothing for a raw
+  // queue on a file device, so its device is a backend of the test's own that writes a file.)
+  void AddRawQueue(const std::string& name);
   // The file a queue's jobs are written to.
   std::string OutputPath(const std::string& name) const;
   // The queue refuses new jobs (cupsreject).

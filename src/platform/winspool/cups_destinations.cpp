@@ -56,7 +56,8 @@ std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   static const char* const kWanted[] = {
       "printer-name",     "device-uri",    "printer-make-and-model",    "printer-info",
-      "printer-location", "printer-state", "printer-is-accepting-jobs", "queued-job-count"};
+      "printer-location", "printer-state", "printer-is-accepting-jobs", "queued-job-count",
+      "document-format-supported"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(std::size(kWanted)), nullptr, kWanted);
   ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
@@ -94,6 +95,9 @@ std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
       current.accepting = ippGetBoolean(attr, 0) != 0;
     else if (key == "queued-job-count")
       current.queued_jobs = ippGetInteger(attr, 0);
+    else if (key == "document-format-supported")
+      for (int i = 0; i < ippGetCount(attr); ++i)
+        if (const char* format = ippGetString(attr, i, nullptr)) current.formats.push_back(format);
   }
   flush();
   ippDelete(response);
@@ -289,6 +293,33 @@ cups_dinfo_t* CupsDestination::info() {
     info_ = cupsCopyDestInfo(http(), dest_);
   }
   return info_;
+}
+
+bool CupsDestination::TakesJobs() const {
+  const char* accepting =
+      cupsGetOption("printer-is-accepting-jobs", dest_->num_options, dest_->options);
+  const char* state = cupsGetOption("printer-state", dest_->num_options, dest_->options);
+  return !((accepting != nullptr && std::string(accepting) == "false") ||
+           (state != nullptr && std::string(state) == "5"));
+}
+
+DWORD ErrorFromIpp(ipp_status_t status) {
+  switch (status) {
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+    case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
+      return ERROR_INVALID_PRINTER_STATE;
+    case IPP_STATUS_ERROR_NOT_FOUND:
+    case IPP_STATUS_ERROR_GONE:
+      return ERROR_NOT_FOUND;
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+      return ERROR_ACCESS_DENIED;
+    case IPP_STATUS_ERROR_REQUEST_ENTITY:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
 }
 
 std::optional<KnownPaper> PaperByNumber(short number) {

@@ -24,6 +24,8 @@ struct CupsPrinterInfo {
   int state = 3;               // printer-state: 3 idle, 4 processing, 5 stopped
   bool accepting = true;       // printer-is-accepting-jobs
   int queued_jobs = 0;         // queued-job-count
+  // document-format-supported
+  std::vector<std::string> formats;
 };
 
 struct CupsPrinterList {
@@ -66,6 +68,9 @@ CupsPrinterList ListCupsPrinters();
 // looking costs a short browse of the network.
 std::optional<CupsPrinterInfo> FindAdvertisedPrinter(const std::string& name);
 
+// The Windows error code for a scheduler's refusal of a job or document.
+DWORD ErrorFromIpp(ipp_status_t status);
+
 // One destination, found by name without regard to letter case (CUPS names are
 // case-insensitive), with its connection and (lazily) its capabilities. A printer advertised
 // on the network is set up as a queue first, within a bounded time.
@@ -83,6 +88,9 @@ class CupsDestination {
   cups_dest_t* dest() const { return dest_; }
   // The destination's capabilities (media database, defaults); nullptr when unavailable.
   cups_dinfo_t* info();
+  // Whether a job handed over now would be printed: the queue accepts jobs and is not stopped.
+  // A queue that refuses jobs would lose the document, a stopped one sit on it unseen.
+  bool TakesJobs() const;
 
  private:
   CupsDestination() = default;

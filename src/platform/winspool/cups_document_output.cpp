@@ -15,25 +15,6 @@
 namespace wydruki::platform {
 namespace {
 
-DWORD ErrorFromIpp(ipp_status_t status) {
-  switch (status) {
-    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
-    case IPP_STATUS_ERROR_PRINTER_IS_DEACTIVATED:
-      return ERROR_INVALID_PRINTER_STATE;
-    case IPP_STATUS_ERROR_NOT_FOUND:
-    case IPP_STATUS_ERROR_GONE:
-      return ERROR_NOT_FOUND;
-    case IPP_STATUS_ERROR_FORBIDDEN:
-    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
-    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
-      return ERROR_ACCESS_DENIED;
-    case IPP_STATUS_ERROR_REQUEST_ENTITY:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_WRITE_FAULT;
-  }
-}
-
 class CupsDocumentOutput final : public DocumentOutput {
  public:
   CupsDocumentOutput(int fd, std::string destination, std::string document_name)
@@ -191,12 +172,7 @@ std::unique_ptr<DocumentOutput> OpenCupsDocumentOutput(const std::string& destin
     SetLastError(error);
     return nullptr;
   }
-  const char* accepting = cupsGetOption("printer-is-accepting-jobs", queue->dest()->num_options,
-                                        queue->dest()->options);
-  const char* state =
-      cupsGetOption("printer-state", queue->dest()->num_options, queue->dest()->options);
-  if ((accepting != nullptr && std::string(accepting) == "false") ||
-      (state != nullptr && std::string(state) == "5")) {
+  if (!queue->TakesJobs()) {
     SetLastError(ERROR_INVALID_PRINTER_STATE);
     return nullptr;
   }

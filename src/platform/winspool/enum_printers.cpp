@@ -63,6 +63,7 @@ void Pack(Packer& packer, DWORD level, const std::vector<PrinterEntry>& printers
         packer.ReserveText(printer.driver);
         packer.ReserveText(printer.comment);
         packer.ReserveText(printer.location);
+        if (!printer.datatype.empty()) packer.ReserveText(printer.datatype);
         if (modes[i]) packer.Reserve(sizeof(DEVMODEA));
       }
     }
@@ -83,6 +84,7 @@ void Pack(Packer& packer, DWORD level, const std::vector<PrinterEntry>& printers
       info.pDriverName = packer.PutText(printer.driver);
       info.pComment = packer.PutText(printer.comment);
       info.pLocation = packer.PutText(printer.location);
+      if (!printer.datatype.empty()) info.pDatatype = packer.PutText(printer.datatype);
       if (modes[i])
         info.pDevMode = reinterpret_cast<LPDEVMODEA>(packer.PutFixed(&*modes[i], sizeof(DEVMODEA)));
       info.Attributes = printer.attributes;

@@ -9,6 +9,7 @@
 #include "winspool/builtin_printers.h"
 #include "winspool/pdf_file_output.h"
 #include "winspool/cups_destinations.h"
+#include "winspool/raw_printers.h"
 
 namespace wydruki::platform {
 namespace {
@@ -61,6 +62,7 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
         return EqualsIgnoreCase(queue.name, named);
       }))
     if (auto advertised = FindAdvertisedPrinter(named)) cups.printers.push_back(*advertised);
+  const std::string device_line = ProfileValue("windows", "device").value_or("");
   for (const auto& destination : cups.printers) {
     // The built-in printers keep their names: a CUPS queue called the same is not listed.
     if (IsBuiltinName(destination.name)) continue;
@@ -74,6 +76,10 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
     entry.status = StatusFromIppState(destination.state, destination.accepting);
     entry.jobs = static_cast<DWORD>(destination.queued_jobs);
     entry.attributes = PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_LOCAL;
+    if (PrintsRaw(destination, device_line)) {
+      entry.attributes |= PRINTER_ATTRIBUTE_RAW_ONLY;
+      entry.datatype = "RAW";
+    }
     printers.push_back(std::move(entry));
   }
   for (const char* name : {kPdfFilePrinter, kTraceFilePrinter}) {

@@ -20,6 +20,7 @@ struct PrinterEntry {
   DWORD status = 0;      // PRINTER_STATUS_*
   DWORD jobs = 0;
   DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*
+  std::string datatype;  // "RAW" for a printer that takes only raw documents, else empty
 };
 
 // Every printer. One entry carries PRINTER_ATTRIBUTE_DEFAULT, except while a configured CUPS

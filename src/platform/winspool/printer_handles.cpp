@@ -11,6 +11,7 @@
 #include "winspool/builtin_printers.h"
 #include "winspool/cups_destinations.h"
 #include "winspool/device_mode.h"
+#include "winspool/printer_handles.h"
 
 namespace wydruki::platform {
 namespace {
@@ -59,6 +60,12 @@ std::optional<std::string> CanonicalName(const std::string& name, DWORD* error) 
 }
 
 }  // namespace
+
+std::optional<std::string> OpenedPrinterName(HANDLE handle) {
+  if (handle == nullptr) return std::nullopt;
+  return Handles().NameOf(handle);
+}
+
 }  // namespace wydruki::platform
 
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
@@ -87,6 +94,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 }
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  if (hPrinter != nullptr) wydruki::platform::DiscardRawDocument(hPrinter);
   if (hPrinter == nullptr || !wydruki::platform::Handles().Remove(hPrinter)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -11,6 +11,7 @@
 #include "pp1/WydrukiD95.h"
 #include "pp2/FontSettings.h"
 #include "pp2/WyborFonty.h"
+#include "test_support/cups_scheduler.h"
 #include "test_support/temp_dir.h"
 
 namespace wydruki::pp1 {
@@ -125,6 +126,22 @@ TEST_F(MainWindowTest, ACancelDuringTheFirstPageAbortsTheDocument) {
   // The next job prints whole.
   ASSERT_EQ(window.WydrukPliku(job), JobOutcome::Printed);
   EXPECT_NE(Trace().find("ENDDOC"), std::string::npos);
+}
+
+// A raw job cancelled from the menu: its job on the scheduler is cancelled, not left waiting,
+// and nothing of it reaches the printer.
+TEST_F(MainWindowTest, ACancelledRawJobIsCancelledOnTheScheduler) {
+  if (!test::CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";
+  test::CupsScheduler scheduler;
+  scheduler.AddRawQueue("LX350");
+  dir_.Write("win.ini", "[windows]\ndevice=LX350,cups,LX350\n[display]\ndriver=null\n");
+  printers::ActivePrinter().Refresh();
+  const std::string job = dir_.Write("WYDRUK.TXT", "A\r\nB\r\n");
+  LookDuringTheNextJob(true);
+  ASSERT_EQ(WydrukiD95->WydrukPliku(job), JobOutcome::Cancelled);
+  EXPECT_TRUE(scheduler.WaitUntilIdle()) << "the job was left on the queue";
+  EXPECT_EQ(scheduler.CompletedJobs(), 1);
+  EXPECT_FALSE(std::filesystem::exists(scheduler.OutputPath("LX350")));
 }
 
 }  // namespace

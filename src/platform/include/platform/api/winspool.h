@@ -59,11 +59,21 @@ struct PRINTER_DEFAULTSA {
 using PPRINTER_DEFAULTSA = PRINTER_DEFAULTSA*;
 using LPPRINTER_DEFAULTSA = PRINTER_DEFAULTSA*;
 
+// A spooler document of the printer's own language: pDatatype "RAW" sends the bytes unchanged.
+struct DOC_INFO_1A {
+  LPSTR pDocName;
+  LPSTR pOutputFile;
+  LPSTR pDatatype;
+};
+using PDOC_INFO_1A = DOC_INFO_1A*;
+using LPDOC_INFO_1A = DOC_INFO_1A*;
+
 #if UINTPTR_MAX == 0xffffffffffffffffu
 static_assert(sizeof(PRINTER_INFO_2A) == 136, "PRINTER_INFO_2A has the 64-bit Windows layout");
 static_assert(sizeof(PRINTER_INFO_4A) == 24, "PRINTER_INFO_4A has the 64-bit Windows layout");
 static_assert(sizeof(PRINTER_INFO_5A) == 32, "PRINTER_INFO_5A has the 64-bit Windows layout");
 static_assert(sizeof(PRINTER_DEFAULTSA) == 24, "PRINTER_DEFAULTSA has the 64-bit Windows layout");
+static_assert(sizeof(DOC_INFO_1A) == 24, "DOC_INFO_1A has the 64-bit Windows layout");
 #endif
 
 #define PRINTER_ENUM_DEFAULT 0x00000001
@@ -156,7 +166,19 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
 LONG WINAPI DocumentPropertiesA(HWND hWnd, HANDLE hPrinter, LPSTR pDeviceName,
                                 PDEVMODEA pDevModeOutput, PDEVMODEA pDevModeInput, DWORD fMode);
+// A raw document on an open printer: begun (answering the job's number, 0 on failure), its
+// bytes written as they come, then ended (handed to the printer whole) or aborted.
+DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
+BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
+BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
+BOOL WINAPI AbortPrinter(HANDLE hPrinter);
 
 #ifndef ERROR_INVALID_LEVEL
 #define ERROR_INVALID_LEVEL 124L
+#endif
+#ifndef ERROR_INVALID_DATATYPE
+#define ERROR_INVALID_DATATYPE 1804L
+#endif
+#ifndef ERROR_SPL_NO_STARTDOC
+#define ERROR_SPL_NO_STARTDOC 3003L
 #endif
