@@ -22,8 +22,8 @@ std::string DefaultDeviceName() {
   // to its last place may have cut the line.
   std::vector<char> line(256);
   for (;;) {
-    const DWORD length = GetProfileStringA("windows", "device", "", line.data(),
-                                           static_cast<DWORD>(line.size()));
+    const DWORD length =
+        GetProfileStringA("windows", "device", "", line.data(), static_cast<DWORD>(line.size()));
     if (length + 1 < line.size()) break;
     line.resize(line.size() * 4);
   }
@@ -56,7 +56,10 @@ DefaultPrinterInfo ResolveDefaultPrinter() {
     printer.driver = Text(printers[i].pDriverName);
     printer.port = Text(printers[i].pPortName);
     printer.comment = Text(printers[i].pComment);
-    if (printer.driver == "builtin" && SamePrinterName(name, "pdf-file")) printer.kind = PrinterKind::kPdfFile;
+    if ((printers[i].Attributes & PRINTER_ATTRIBUTE_RAW_ONLY) != 0)
+      printer.kind = PrinterKind::kRawQueue;
+    if (printer.driver == "builtin" && SamePrinterName(name, "pdf-file"))
+      printer.kind = PrinterKind::kPdfFile;
     if (printer.driver == "builtin" && SamePrinterName(name, "trace-file"))
       printer.kind = PrinterKind::kTraceFile;
     break;
@@ -72,6 +75,8 @@ std::string WhereItPrints(const DefaultPrinterInfo& printer) {
       return "PDF files in " + printer.port;
     case PrinterKind::kTraceFile:
       return "a trace record in " + printer.port;
+    case PrinterKind::kRawQueue:
+      return "raw CUPS queue " + printer.name + ", sent ESC/P";
     case PrinterKind::kQueue:
       break;
   }

@@ -15,7 +15,8 @@ namespace wydruki::printers {
 
 enum class PrinterKind {
   kNone,       // no default printer is known now
-  kQueue,      // a queue of the print system
+  kQueue,      // a queue of the print system, sent drawn pages
+  kRawQueue,   // a queue that takes the printer's own language only (a dot-matrix printer)
   kPdfFile,    // the built-in printer writing PDF files into a directory
   kTraceFile,  // the built-in printer keeping a plain-text record
 };
