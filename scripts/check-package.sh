@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the Debian package as an office machine meets it: its contents, its installation
-# with apt, the desktop entries and the manual page of the installed tree, and the installed
-# programs printing: the test page, and one job handed to the installed agent.
+# Checks the Debian package as a distribution and an office machine meet it: its contents,
+# lintian (no errors), its changelog, its installation with apt, the desktop entries, icons and
+# manual pages of the installed tree, and the installed programs printing: the test page, and
+# one job handed to the installed agent.
 # Usage: scripts/check-package.sh build/wydrukid95_*.deb   (installs it: needs root or sudo)
 set -euo pipefail
 deb=$(realpath "$1")
@@ -14,10 +15,31 @@ listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/wydrukid95 ./usr/bin/wydrukid95-testpage ./usr/bin/wydrukid95-dosbox \
     ./usr/share/applications/wydrukid95.desktop \
     ./usr/share/wydrukid95/autostart/wydrukid95.desktop \
-    ./usr/share/icons/hicolor/32x32/apps/wydrukid95.xpm \
-    ./usr/share/man/man1/wydrukid95.1.gz ./usr/lib/systemd/user/wydrukid95@.service; do
+    ./usr/share/icons/hicolor/scalable/apps/wydrukid95.svg \
+    ./usr/share/man/man1/wydrukid95.1.gz ./usr/share/man/man1/wydrukid95-testpage.1.gz \
+    ./usr/share/man/man1/wydrukid95-dosbox.1.gz ./usr/lib/systemd/user/wydrukid95@.service \
+    ./usr/share/doc/wydrukid95/copyright ./usr/share/doc/wydrukid95/changelog.Debian.gz \
+    ./usr/share/doc/wydrukid95/README.md.gz; do
   grep -qx "$path" <<<"$listing" || fail "$path is missing from the package"
 done
+for size in 16 22 24 32 48 64 128 256; do
+  grep -qx "./usr/share/icons/hicolor/${size}x${size}/apps/wydrukid95.png" <<<"$listing" ||
+    fail "the ${size}x${size} icon is missing from the package"
+done
+
+echo "-- lintian"
+# Errors fail the check; warnings are shown (each one is fixed or explained in the changelog of
+# the packaging work). Lintian says it would rather not run as root; it works the same.
+lintian --fail-on error --display-info "$deb" 2>&1 | grep -v 'root privileges' || fail "lintian reports errors"
+
+echo "-- changelog"
+changes=$(mktemp)
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/wydrukid95/changelog.Debian.gz |
+  gunzip >"$changes"
+logged=$(dpkg-parsechangelog -l "$changes" -S Version)
+rm -f "$changes"
+[ "$logged" = "$(dpkg-deb -f "$deb" Version)" ] ||
+  fail "the changelog's last entry is $logged, the package is $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for library in libcups2 libcairo2 libfontconfig1 libfreetype6 fonts-liberation; do
@@ -30,10 +52,12 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$deb" >/
 echo "-- installed tree"
 desktop-file-validate /usr/share/applications/wydrukid95.desktop \
   /usr/share/wydrukid95/autostart/wydrukid95.desktop
-warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l /usr/share/man/man1/wydrukid95.1.gz 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
-LC_ALL=C.UTF-8 man -l /usr/share/man/man1/wydrukid95.1.gz | grep -q "EXIT STATUS" ||
-  fail "the manual page does not render"
+for page in wydrukid95 wydrukid95-testpage wydrukid95-dosbox; do
+  man -w "$page" >/dev/null || fail "man does not find the page of $page"
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "the manual page of $page renders with warnings: $warnings"
+  LC_ALL=C.UTF-8 man "$page" | grep -q "EXIT STATUS" || fail "the manual page of $page does not render"
+done
 
 if command -v systemd-analyze >/dev/null && command -v systemd-escape >/dev/null; then
   # An instance of the unit for a real directory, checked as systemd would load it.
