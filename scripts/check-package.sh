@@ -116,7 +116,10 @@ if command -v dosbox >/dev/null; then
   mkdir -p "$work/dos/JOBS" "$work/home"
   printf 'Z DOSBoksa \xa5\x86\xa9\x88\r\n' >"$work/dos/WYDRUK.852"
   printf '@ECHO OFF\r\nCOPY C:\\WYDRUK.852 C:\\JOBS\\WYDRUK.TXT\r\nECHO C:\\JOBS\\WYDRUK.TXT>C:\\JOBS\\WIN95.DRK\r\n:W\r\nIF EXIST C:\\JOBS\\WIN95.DRK GOTO W\r\nECHO KONIEC>C:\\JOBS\\KONIEC.DRK\r\n' >"$work/dos/D95.BAT"
-  printf '[autoexec]\r\nMOUNT C "%s"\r\nC:\r\nCALL D95.BAT\r\nEXIT\r\n' "$work/dos" >"$work/dos/JOBS/dosbox.conf"
+  # DOSBox's configuration where the DOS program cannot reach it: the user's configuration.
+  mkdir -p "$work/config/wydrukid95"
+  printf '[autoexec]\r\nMOUNT C "%s"\r\nC:\r\nCALL D95.BAT\r\nEXIT\r\n' "$work/dos" \
+    >"$work/config/wydrukid95/dosbox.conf"
   : >"$work/dos/JOBS/d95.pif"
   # The emulator the launcher starts tells its process id, so that it never outlives the check.
   printf '#!/bin/sh\necho $$ >"%s"\nexec dosbox "$@" >/dev/null 2>&1\n' "$work/dosbox.pid" >"$work/dosbox"
