@@ -116,6 +116,10 @@ PrinterDestination DefaultPrinterDestination() {
       destination.where = "a trace record in " + port;
     else
       destination.where = "CUPS queue " + name;
+    // A queue of the office's print server says which server: the one the user named.
+    std::string server = printers[i].pServerName != nullptr ? printers[i].pServerName : "";
+    while (!server.empty() && server.front() == '\\') server.erase(server.begin());
+    if (!server.empty()) destination.where += " on the print server " + server;
     return destination;
   }
   destination.where = "not known to the print system now";

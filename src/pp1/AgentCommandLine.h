@@ -34,7 +34,7 @@ std::string VersionText();
 // The printer a job would use now: the default device's name and where its output goes.
 struct PrinterDestination {
   std::string name;   // empty when there is no default printer at all
-  std::string where;  // "CUPS queue office", "PDF files in /home/anna/Documents", ...
+  std::string where;  // "CUPS queue office on the print server druk:631", "PDF files in ...", ...
 };
 PrinterDestination DefaultPrinterDestination();
 

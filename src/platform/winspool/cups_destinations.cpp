@@ -180,10 +180,17 @@ std::optional<std::string> CupsUnreachableReason() {
 
 CupsConnection::~CupsConnection() { httpClose(http_); }
 
+std::string CupsPrintServer() {
+  const std::string server = cupsServer();
+  if (server.empty() || server.front() == '/' || EqualsIgnoreCase(server, "localhost")) return {};
+  return server + ":" + std::to_string(ippPort());
+}
+
 CupsPrinterList ListCupsPrinters(bool with_job_counts) {
   CupsPrinterList list;
   const auto connection = CupsConnection::Open();
   if (!connection) return list;
+  list.server = CupsPrintServer();
   cups_dest_t* dests = nullptr;
   const int count = cupsGetDests2(connection->http(), &dests);
   for (int i = 0; i < count; ++i) {
