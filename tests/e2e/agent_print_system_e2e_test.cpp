@@ -176,7 +176,7 @@ class OfficePrintServer : public ::testing::Test {
   // start which printer of which server it would use.
   void PrintsOnTheOfficeServer() {
     const pid_t pid = agent_.Start();
-    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
     agent_.Job("A.TXT", "Faktura dla biura\r\n");
     ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s))
         << agent_.ErrorOutput();
