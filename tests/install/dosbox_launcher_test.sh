@@ -2,16 +2,15 @@
 # SPDX-License-Identifier: MIT
 # wydrukid95-dosbox, the launcher of the DOS program, as the agent runs it.
 #   dosbox_launcher_test.sh launcher LAUNCHER
-#     where it looks for DOSBox's configuration, which configurations it refuses (those the DOS
-#     program could rewrite), and its command line with and without a user manager (the
-#     manager's side played by stand-ins of systemd-run and systemctl on PATH);
+#     where it looks for DOSBox's configuration and which configurations it refuses (those the
+#     DOS program could rewrite);
 #   dosbox_launcher_test.sh unit LAUNCHER BUILD_DIRECTORY
 #     the built agent under the built systemd unit, run by a real systemd user manager: the DOS
 #     program (a stand-in for DOSBox that ignores SIGTERM, as DOSBox running a busy DOS
 #     program does) lives in a scope of its own and survives a restart and a stop of the
 #     agent's unit. Needs root; where no systemd runs, the manager is started in a mount
 #     namespace of its own with a cgroup of its own. Skips (77) when it cannot be started.
-# shellcheck disable=SC2016  # the stand-ins' scripts are written with their own "$@"
+# shellcheck disable=SC2016  # the stand-in's script is written with its own "$@"
 set -euo pipefail
 mode=$1
 launcher=$(realpath "$2")
@@ -54,48 +53,24 @@ launcher_checks() {
   run && fail "no configuration anywhere, yet the launcher started DOSBox"
   grep -q "no DOSBox configuration $user_conf" "$root/err" || fail "$(cat "$root/err")"
 
-  printf '[autoexec]\r\nmount c "%s"\r\nC:\r\n' "$root/home/d95" >"$user_conf"
-  run || fail "the user's configuration was not taken: $(cat "$root/err")"
-  [ "$(cat "$root/ran")" = "-noconsole -conf $user_conf -exit" ] || fail "ran: $(cat "$root/ran")"
-
   # Beside the directory DOSBox mounts as C: it wins over the user's one.
+  printf '[autoexec]\r\nmount c "%s"\r\n' "$root/home/d95" >"$user_conf"
   printf '[autoexec]\nMOUNT C %s -t dir\n' "$root/home/d95" >"$beside"
   run || fail "the configuration beside the job directory's parent was not taken: $(cat "$root/err")"
   [ "$(cat "$root/ran")" = "-noconsole -conf $beside -exit" ] || fail "ran: $(cat "$root/ran")"
 
   # One the DOS program could rewrite is refused, however the mount is spelled.
-  for mount in 'MOUNT C "%s"' 'mount c: %s' '  Mount  D  %s/ -t dir'; do
+  for mount in 'MOUNT C "%s"' '  Mount  d:  %s/ -t dir'; do
     # shellcheck disable=SC2059  # the mount line is the format
     printf "[autoexec]\r\n$mount\r\n" "$root/home" >"$beside"
     run && fail "a configuration inside a drive it mounts ($mount) was used"
     grep -q "refusing $beside: it lies inside $root/home" "$root/err" || fail "$(cat "$root/err")"
     [ ! -e "$root/ran" ] || fail "DOSBox ran with a configuration it mounts"
   done
-  rm "$beside"
-  printf '[autoexec]\nmount c ~\n' >"$user_conf"
-  HOME=$root/config run && fail "a configuration inside a mounted home (~) was used"
   cp "$user_conf" "$root/home/d95/JOBS/dosbox.conf"
   WYDRUKI_DOSBOX_CONF=$root/home/d95/JOBS/dosbox.conf run &&
     fail "a configuration in the job directory was used"
   grep -q "it lies in the job directory $root/home/d95/JOBS" "$root/err" || fail "$(cat "$root/err")"
-
-  # A user manager answers: DOSBox is started in a scope of its own.
-  printf '[autoexec]\nmount c "%s"\n' "$root/home/d95" >"$user_conf"
-  printf '#!/bin/sh\n[ "$1 $2 $3" = "--user show --property=Version" ]\n' >"$root/bin/systemctl"
-  printf '#!/bin/sh\nprintf "%%s|" "$@" >"%s/scope"\nwhile [ "$1" != -- ]; do shift; done\nshift\nexec "$@"\n' \
-    "$root" >"$root/bin/systemd-run"
-  chmod +x "$root/bin/systemctl" "$root/bin/systemd-run"
-  run || fail "the launcher failed under a user manager: $(cat "$root/err")"
-  grep -qE "^--user\|--scope\|--quiet\|--collect\|--unit=wydrukid95-dosbox-[0-9]+\|--description=DOS program of the print agent, job directory $root/home/d95/JOBS\|--\|$root/dosbox\|-noconsole\|-conf\|$user_conf\|-exit\|$" \
-    "$root/scope" || fail "systemd-run was called as: $(cat "$root/scope")"
-  [ "$(cat "$root/ran")" = "-noconsole -conf $user_conf -exit" ] || fail "ran: $(cat "$root/ran")"
-  rm "$root/scope"
-  WYDRUKI_DOSBOX_SCOPE=no run || fail "WYDRUKI_DOSBOX_SCOPE=no: $(cat "$root/err")"
-  [ ! -e "$root/scope" ] || fail "WYDRUKI_DOSBOX_SCOPE=no still made a scope"
-  # Without a manager (systemctl cannot reach one) DOSBox is started directly.
-  printf '#!/bin/sh\nexit 1\n' >"$root/bin/systemctl"
-  run || fail "without a manager: $(cat "$root/err")"
-  [ ! -e "$root/scope" ] || fail "a scope was asked for without a manager"
   echo "launcher checked"
 }
 
