@@ -52,6 +52,23 @@ DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$deb" >/
 echo "-- installed tree"
 desktop-file-validate /usr/share/applications/wydrukid95.desktop \
   /usr/share/wydrukid95/autostart/wydrukid95.desktop
+# The menu entry's icon as GTK's icon theme finds it: our picture, drawn at each size.
+if /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null; then
+  found=$(/usr/bin/python3 - <<'PY'
+import gi
+gi.require_version('Gtk', '3.0')
+from gi.repository import Gio, Gtk
+icon = Gio.DesktopAppInfo.new_from_filename('/usr/share/applications/wydrukid95.desktop').get_icon()
+for size in (16, 22, 24, 32, 48, 64, 128, 256):
+    info = Gtk.IconTheme.new().lookup_by_gicon(icon, size, 0)
+    print(size, info.get_filename() if info else None, info.load_icon().get_width() if info else 0)
+PY
+)
+  for size in 16 22 24 32 48 64 128 256; do
+    grep -qx "$size /usr/share/icons/hicolor/${size}x$size/apps/wydrukid95.png $size" <<<"$found" ||
+      fail "the menu's icon at $size pixels: $found"
+  done
+fi
 for page in wydrukid95 wydrukid95-testpage wydrukid95-dosbox; do
   man -w "$page" >/dev/null || fail "man does not find the page of $page"
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings "$page" 2>&1 >/dev/null)
