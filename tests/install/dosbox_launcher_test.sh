@@ -99,19 +99,20 @@ inside() {
   manager=
   cgroups=()
   cleanup() {
-    local line
-    if [ -s "$root/companions" ]; then
-      while read -r line; do
-        kill -9 "${line%% *}" 2>/dev/null || true
-      done <"$root/companions"
-    fi
-    if [ -n "$manager" ]; then
-      kill -9 "$manager" 2>/dev/null || true
-      wait "$manager" 2>/dev/null || true
-    fi
+    # Everything the manager started (the agent, a session bus, the DOS programs) lives in its
+    # cgroups, whose scopes the DOS programs escape the unit into: all of it goes, whatever
+    # state a failure left it in.
+    local group pids
     for group in "${cgroups[@]}"; do
-      # Whatever the manager made below it, deepest first.
-      find "$group" -depth -type d -exec rmdir {} + 2>/dev/null || true
+      pids=$(find "$group" -name cgroup.procs -exec cat {} + 2>/dev/null || true)
+      # shellcheck disable=SC2086  # one word per process
+      [ -z "$pids" ] || kill -9 $pids 2>/dev/null || true
+    done
+    if [ -n "$manager" ]; then wait "$manager" 2>/dev/null || true; fi
+    for group in "${cgroups[@]}"; do
+      # Deepest first; a process just killed may take a moment to leave its cgroup.
+      wait_for 10 sh -c "find '$group' -depth -type d -exec rmdir {} + 2>/dev/null; [ ! -e '$group' ]" ||
+        echo "warning: $group is left" >&2
     done
     umount /run/systemd 2>/dev/null || true
     rm -rf "$root"
