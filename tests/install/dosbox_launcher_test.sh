@@ -8,8 +8,9 @@
 #     the built agent under the built systemd unit, run by a real systemd user manager: the DOS
 #     program (a stand-in for DOSBox that ignores SIGTERM, as DOSBox running a busy DOS
 #     program does) lives in a scope of its own and survives a restart and a stop of the
-#     agent's unit. Needs root; where no systemd runs, the manager is started in a mount
-#     namespace of its own with a cgroup of its own. Skips (77) when it cannot be started.
+#     agent's unit. Needs root. The manager is the test's own, in a cgroup of its own, with its
+#     own runtime directory (where no systemd runs the machine, in a mount namespace that says
+#     one does). Skips (77) when it cannot be started.
 # shellcheck disable=SC2016  # the stand-in's script is written with its own "$@"
 set -euo pipefail
 mode=$1
@@ -82,10 +83,6 @@ unit_checks() {
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
   [ -x /lib/systemd/systemd ] || { echo "SKIP: no /lib/systemd/systemd"; exit 77; }
-  if [ -d /run/systemd/system ]; then
-    echo "SKIP: systemd runs this machine; the test starts its own manager only where none runs"
-    exit 77
-  fi
   exec unshare --mount --propagation private "$0" inside "$launcher" "$build"
 }
 
@@ -97,6 +94,7 @@ inside() {
   # Globals: the clean-up at exit needs them.
   root=$(mktemp -d)
   manager=
+  mounted_run=0
   cgroups=()
   cleanup() {
     # Everything the manager started (the agent, a session bus, the DOS programs) lives in its
@@ -114,11 +112,16 @@ inside() {
       wait_for 10 sh -c "find '$group' -depth -type d -exec rmdir {} + 2>/dev/null; [ ! -e '$group' ]" ||
         echo "warning: $group is left" >&2
     done
-    umount /run/systemd 2>/dev/null || true
+    if [ "$mounted_run" = 1 ]; then umount /run/systemd 2>/dev/null || true; fi
     rm -rf "$root"
   }
   trap cleanup EXIT
-  mount -t tmpfs tmpfs /run/systemd && mkdir /run/systemd/system
+  # A user manager runs only where systemd runs the machine; where it does not, this namespace
+  # says it does.
+  if [ ! -d /run/systemd/system ]; then
+    mount -t tmpfs tmpfs /run/systemd && mkdir /run/systemd/system
+    mounted_run=1
+  fi
 
   local name=wydrukid95-test-$$
   if [ -d /sys/fs/cgroup/systemd ] && [ -d /sys/fs/cgroup/unified ]; then
