@@ -214,5 +214,39 @@ TEST_F(OfficePrintServer, NamedByServerNameInTheUsersClientConfItsDefaultQueuePr
   PrintsOnTheOfficeServer();
 }
 
+// The trust rules hold for the office's server as for any scheduler: while it is down, a job is
+// kept (never printed elsewhere, such as into a PDF file), said once, and printed once when
+// the server is back.
+TEST_F(OfficePrintServer, WhileTheServerIsDownTheJobIsKeptAndPrintedOnceWhenItIsBack) {
+  agent_.SetEnvironment("CUPS_SERVER", office_->server());
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
+  office_->Halt();
+  agent_.Job("A.TXT", "Faktura dla biura\r\n");
+  // Which name the message gives the printer while its server cannot say is not the point.
+  const std::string unreachable =
+      "the print system cannot be reached (no answer from " + office_->server() + ")";
+  const auto reports = [&] {
+    int n = 0;
+    for (const auto& line : agent_.Screen())
+      n += line.rfind("MESSAGEBOX 16 ", 0) == 0 && line.find(unreachable) != std::string::npos;
+    return n;
+  };
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return reports() == 1; }))
+      << agent_.Dir().Read("screen.txt") << agent_.ErrorOutput();
+  EXPECT_FALSE(agent_.SignalGone()) << "the job is kept";
+
+  office_->Resume();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(office_->WaitUntilIdle());
+  EXPECT_EQ(office_->CompletedJobs(), 1) << "printed once, on the office's queue";
+  EXPECT_EQ(station_->CompletedJobs(), 0);
+  EXPECT_EQ(reports(), 1) << "said once for the whole outage";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(agent_.Path("home")))
+    EXPECT_NE(entry.path().extension(), ".pdf") << "printed elsewhere: " << entry.path();
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
 }  // namespace
 }  // namespace wydruki::test
