@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the program's icon and the button glyphs into src/resources/icons/ as .ico files.
+"""Draws the program's icon and the button glyphs into src/resources/icons/ as .ico files, and
+the program's icon once more as a scalable picture, wydrukid95.svg, for menus and panels.
 
 The pictures are pixel art kept here as text, so a change to one is a reviewable diff; run
-this script after editing one and commit the .ico files it writes (the build reads those).
-Each file holds one image at 24 bits per pixel with its transparency mask.
+this script after editing one and commit the files it writes (the build reads those). Each
+.ico file holds one image at 24 bits per pixel with its transparency mask. The scalable icon
+is the same printer drawn with shapes on MAINICON's 32-unit grid, each shape covering the
+pixels of one part of the picture, so that menus of any size show the picture the program
+carries; the build renders it to the PNG sizes of the icon theme.
 """
 import pathlib
 import struct
@@ -160,6 +164,45 @@ def ico(art):
     return directory + entry + image
 
 
+# The scalable program icon: (part, x, y, width, height, corner radius, fill, outline) on the
+# 32-unit grid of MAINICON, drawn in this order. The parts cover MAINICON's pixels: the sheet
+# going in (columns 9-22, rows 2-11) with its three lines, the body (columns 2-29, rows 12-21)
+# with its lit edge and ready light, the paper slot and the printed sheet coming out (columns
+# 6-25, rows 22-30) with its three lines. Thin outlines keep the white paper visible on a white
+# menu; they are darker shades of the part's own colour.
+SVG_SHAPES = [
+    ('sheet in', 9, 1.5, 14, 11, 0.6, 'w', (150, 150, 160)),
+    ('line', 11, 4, 10, 1, 0.5, 'k', None),
+    ('line', 11, 6, 7, 1, 0.5, 'k', None),
+    ('line', 11, 8, 10, 1, 0.5, 'k', None),
+    ('body', 2, 12, 28, 12, 1.6, 'd', (64, 64, 76)),
+    ('lit edge', 3, 13, 26, 2, 0.8, 'l', None),
+    ('ready light', 23, 17, 4, 2, 0.9, 'g', (0, 110, 0)),
+    ('slot', 5.5, 21.5, 21, 2, 0.6, 'k', None),
+    ('sheet out', 6, 22.5, 20, 8.5, 0.6, 'w', (150, 150, 160)),
+    ('line', 8, 24, 16, 1, 0.5, 'k', None),
+    ('line', 8, 26, 12, 1, 0.5, 'k', None),
+    ('line', 8, 28, 16, 1, 0.5, 'k', None),
+]
+
+
+def svg():
+    def colour(rgb):
+        return '#%02x%02x%02x' % rgb
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>',
+             '<!-- SPDX-License-Identifier: MIT -->',
+             '<!-- Drawn by scripts/draw-icons.py from the program\'s icon MAINICON; edit it there. -->',
+             '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 32 32">',
+             '  <title>wydrukid95</title>']
+    for part, x, y, width, height, radius, fill, outline in SVG_SHAPES:
+        stroke = '' if outline is None else ' stroke="%s" stroke-width="0.5"' % colour(outline)
+        lines.append('  <rect x="%g" y="%g" width="%g" height="%g" rx="%g" fill="%s"%s/>'
+                     '  <!-- %s -->' % (x, y, width, height, radius, colour(PALETTE[fill]), stroke,
+                                        part))
+    lines.append('</svg>')
+    return '\n'.join(lines) + '\n'
+
+
 def main():
     out = pathlib.Path(__file__).resolve().parent.parent / 'src' / 'resources' / 'icons'
     out.mkdir(parents=True, exist_ok=True)
@@ -167,6 +210,7 @@ def main():
                       ('glyph_cancel', GLYPH_CANCEL), ('glyph_help', GLYPH_HELP),
                       ('glyph_font', GLYPH_FONT)]:
         (out / (name + '.ico')).write_bytes(ico(art))
+    (out / 'wydrukid95.svg').write_text(svg())
 
 
 if __name__ == '__main__':

@@ -1,8 +1,8 @@
 ; The Windows installer of wydrukid95: one user's copy, no administrator rights.
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=2.0.3 -DARCH=win64 -DAGENT=...\wydrukid95.exe
-;            -DTESTPAGE=...\wydrukid95-testpage.exe -DOUTFILE=...\wydrukid95-2.0.3-win64.exe
-;            wydrukid95.nsi
+;            -DTESTPAGE=...\wydrukid95-testpage.exe -DLICENSE=...\LICENSE.txt
+;            -DOUTFILE=...\wydrukid95-2.0.3-win64.exe wydrukid95.nsi
 ;
 ; ARCH "win64" makes a 64-bit installer of the 64-bit programs, "win32" a 32-bit one of the
 ; 32-bit programs. Silent use, for administrators:
@@ -38,7 +38,7 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} ${VERSION} installer"
 VIAddVersionKey /LANG=0 "CompanyName" "${PRODUCT}"
-VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT} developers"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (c) the ${PRODUCT} authors, MIT licence"
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -55,6 +55,11 @@ Var Arguments
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 
+; The licence comes first; the user only reads it (nothing to accept: the MIT licence asks
+; nothing of those who merely use the program), and it stays beside the program.
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "Program jest udostępniony na licencji MIT."
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_DIRECTORY
 
 ; The second directory page asks where the DOS program writes its print-outs.
@@ -128,6 +133,7 @@ Section "Program"
   SetOutPath "$INSTDIR"
   File "/oname=wydrukid95.exe" "${AGENT}"
   File "/oname=wydrukid95-testpage.exe" "${TESTPAGE}"
+  File "/oname=LICENSE.txt" "${LICENSE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The DOS program expects the directory to be there.
@@ -159,6 +165,7 @@ Section "Uninstall"
   ; whatever else is in it is not ours to delete.
   Delete "$INSTDIR\wydrukid95.exe"
   Delete "$INSTDIR\wydrukid95-testpage.exe"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "${STARTUP_LINK}"
   Delete "${TESTPAGE_LINK}"
   RMDir "$SMPROGRAMS\${PRODUCT}"

@@ -56,6 +56,8 @@ DefaultPrinterInfo ResolveDefaultPrinter() {
     printer.driver = Text(printers[i].pDriverName);
     printer.port = Text(printers[i].pPortName);
     printer.comment = Text(printers[i].pComment);
+    printer.server = Text(printers[i].pServerName);
+    while (!printer.server.empty() && printer.server.front() == '\\') printer.server.erase(0, 1);
     if ((printers[i].Attributes & PRINTER_ATTRIBUTE_RAW_ONLY) != 0)
       printer.kind = PrinterKind::kRawQueue;
     if (printer.driver == "builtin" && SamePrinterName(name, "pdf-file"))
@@ -76,11 +78,15 @@ std::string WhereItPrints(const DefaultPrinterInfo& printer) {
     case PrinterKind::kTraceFile:
       return "a trace record in " + printer.port;
     case PrinterKind::kRawQueue:
-      return "raw CUPS queue " + printer.name + ", sent ESC/P";
+      return "raw CUPS queue " + printer.name + ", sent ESC/P" +
+             (printer.server.empty() ? "" : " on the print server " + printer.server);
     case PrinterKind::kQueue:
       break;
   }
-  return printer.listed ? "CUPS queue " + printer.name : "not known to the print system now";
+  if (!printer.listed) return "not known to the print system now";
+  // A queue of the office's print server says which server: the one the user named.
+  return "CUPS queue " + printer.name +
+         (printer.server.empty() ? "" : " on the print server " + printer.server);
 }
 
 }  // namespace wydruki::printers

@@ -28,6 +28,7 @@ struct DefaultPrinterInfo {
   std::string driver;   // as the printer list gives them, when listed
   std::string port;
   std::string comment;
+  std::string server;  // the print server it is on ("druk:631"); empty for this machine's own
 };
 
 // Printer names are told apart without regard to letter case, as the spooler's own are.

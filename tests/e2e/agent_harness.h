@@ -86,6 +86,7 @@ class AgentHarness {
         if (fd >= 0) ::dup2(fd, 2);
       }
       for (const auto& [name, value] : environment_) ::setenv(name.c_str(), value.c_str(), 1);
+      for (const auto& name : unset_) ::unsetenv(name.c_str());
       if (run_as_) {
         if (::setgid(run_as_->second) != 0 || ::setuid(run_as_->first) != 0) ::_exit(125);
       }
@@ -115,6 +116,8 @@ class AgentHarness {
   void SetEnvironment(const std::string& name, const std::string& value) {
     environment_.emplace_back(name, value);
   }
+  // Later starts leave this variable out of the agent's environment (even the harness's own).
+  void UnsetEnvironment(const std::string& name) { unset_.push_back(name); }
   // Later starts run the agent as this user and group (the test must be root).
   void RunAs(uid_t uid, gid_t gid) { run_as_ = std::make_pair(uid, gid); }
 
@@ -179,6 +182,7 @@ class AgentHarness {
   std::string stderr_file_;
   bool without_file_overrides_ = false;
   std::vector<std::pair<std::string, std::string>> environment_;
+  std::vector<std::string> unset_;
   std::optional<std::pair<uid_t, gid_t>> run_as_;
 };
 

@@ -1,8 +1,10 @@
 // The built agent while the print system goes away and comes back, against a scheduler of the
 // test's own: a job handed over during the outage is kept, reported once, and printed once
-// the scheduler answers again; a queue that refuses jobs holds the job until it accepts.
+// the scheduler answers again; a queue that refuses jobs holds the job until it accepts. And
+// an office whose stations print through one print server, named as users name it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "e2e/agent_harness.h"
@@ -238,6 +240,104 @@ TEST_F(AdvertisedPrinterJobs, AJobReachesThePrinterOnceItIsSetUpAsAQueue) {
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return printer_->ReceivedDocuments() == 1; }, 90s))
       << scheduler_->Log();
   EXPECT_NE(printer_->ReceivedText().find("Faktura sieciowa"), std::string::npos);
+  agent_.Stop();
+  EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+}
+
+// An office whose stations print through one CUPS server. The station's own scheduler has a
+// queue of its own as its default; the office's server has the office's queue "biuro" as its
+// default. The agent's profile names no printer, and the agent is told of the server the ways
+// users tell any CUPS program.
+class OfficePrintServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!CupsScheduler::Available()) GTEST_SKIP() << "no /usr/sbin/cupsd on this machine";
+    station_ = std::make_unique<CupsScheduler>();
+    station_->AddQueue("stanowisko");
+    station_->SetDefault("stanowisko");
+    office_ = std::make_unique<CupsScheduler>();
+    office_->AddQueue("biuro");
+    office_->SetDefault("biuro");
+    agent_.Dir().Write("win.ini",
+                       "[display]\ndriver=null\nrecord=" + agent_.Path("screen.txt") + "\n");
+    // The user's own files (client.conf, documents) are the test's.
+    std::filesystem::create_directories(agent_.Path("home/.cups"));
+    agent_.SetEnvironment("HOME", agent_.Path("home"));
+    agent_.CaptureErrors();
+  }
+
+  // Prints one job and checks that it went to the office's queue, and that the agent said at
+  // start which printer of which server it would use.
+  void PrintsOnTheOfficeServer() {
+    const pid_t pid = agent_.Start();
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
+    agent_.Job("A.TXT", "Faktura dla biura\r\n");
+    ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s))
+        << agent_.ErrorOutput();
+    ASSERT_TRUE(office_->WaitUntilIdle());
+    EXPECT_EQ(office_->CompletedJobs(), 1);
+    EXPECT_GT(std::filesystem::file_size(office_->OutputPath("biuro")), 0u);
+    EXPECT_EQ(station_->CompletedJobs(), 0) << "printed on the station's own queue";
+    agent_.Stop();
+    EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
+    const std::vector<std::string> lines = agent_.Lines("agent.err");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find(", printer \"biuro\" (CUPS queue biuro on the print server " +
+                            office_->server() + "), "),
+              std::string::npos)
+        << lines[0];
+    EXPECT_EQ(agent_.Count(lines, "wydrukid95: job \"" + agent_.Path("jobs/A.TXT") +
+                                      "\" on \"biuro\": printed, 1 page"),
+              1)
+        << agent_.ErrorOutput();
+  }
+
+  AgentHarness agent_;
+  std::unique_ptr<CupsScheduler> station_;
+  std::unique_ptr<CupsScheduler> office_;
+};
+
+TEST_F(OfficePrintServer, NamedByCupsServerItsDefaultQueuePrintsTheJob) {
+  agent_.SetEnvironment("CUPS_SERVER", office_->server());
+  PrintsOnTheOfficeServer();
+}
+
+TEST_F(OfficePrintServer, NamedByServerNameInTheUsersClientConfItsDefaultQueuePrintsTheJob) {
+  agent_.UnsetEnvironment("CUPS_SERVER");
+  agent_.Dir().Write("home/.cups/client.conf", "ServerName " + office_->server() + "\n");
+  PrintsOnTheOfficeServer();
+}
+
+// The trust rules hold for the office's server as for any scheduler: while it is down, a job is
+// kept (never printed elsewhere, such as into a PDF file), said once, and printed once when
+// the server is back.
+TEST_F(OfficePrintServer, WhileTheServerIsDownTheJobIsKeptAndPrintedOnceWhenItIsBack) {
+  agent_.SetEnvironment("CUPS_SERVER", office_->server());
+  const pid_t pid = agent_.Start();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }, 60s));
+  office_->Halt();
+  agent_.Job("A.TXT", "Faktura dla biura\r\n");
+  // Which name the message gives the printer while its server cannot say is not the point.
+  const std::string unreachable =
+      "the print system cannot be reached (no answer from " + office_->server() + ")";
+  const auto reports = [&] {
+    int n = 0;
+    for (const auto& line : agent_.Screen())
+      n += line.rfind("MESSAGEBOX 16 ", 0) == 0 && line.find(unreachable) != std::string::npos;
+    return n;
+  };
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return reports() == 1; }))
+      << agent_.Dir().Read("screen.txt") << agent_.ErrorOutput();
+  EXPECT_FALSE(agent_.SignalGone()) << "the job is kept";
+
+  office_->Resume();
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
+  ASSERT_TRUE(office_->WaitUntilIdle());
+  EXPECT_EQ(office_->CompletedJobs(), 1) << "printed once, on the office's queue";
+  EXPECT_EQ(station_->CompletedJobs(), 0);
+  EXPECT_EQ(reports(), 1) << "said once for the whole outage";
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(agent_.Path("home")))
+    EXPECT_NE(entry.path().extension(), ".pdf") << "printed elsewhere: " << entry.path();
   agent_.Stop();
   EXPECT_EQ(agent_.WaitForExit(pid, 20s), 0);
 }

@@ -297,9 +297,12 @@ TEST(DosBoxEndToEnd, D95PifStartsTheCompanionInDosBoxThroughTheLauncher) {
   ScopedEnv dosbox_command("DOSBOX", emulator);
   DosBoxGuard guard(agent.Path("dosbox.pid"));
   agent.Dir().Write("program/d95.pif", "");
-  agent.Dir().Write("program/dosbox.conf", "[autoexec]\r\nMOUNT C \"" +
-                                               agent.Dir().path().string() +
-                                               "\"\r\nC:\r\nCALL C:\\D95.BAT\r\nEXIT\r\n");
+  // DOSBox's configuration lies outside the drive it mounts, where the DOS program cannot
+  // rewrite it: in the user's configuration directory.
+  TempDir config;
+  ScopedEnv config_home("XDG_CONFIG_HOME", config.path().string());
+  config.Write("wydrukid95/dosbox.conf", "[autoexec]\r\nMOUNT C \"" + agent.Dir().path().string() +
+                                             "\"\r\nC:\r\nCALL C:\\D95.BAT\r\nEXIT\r\n");
   agent.Dir().Write("D95.BAT",
                     "@ECHO OFF\r\nCOPY C:\\SRC\\F.TXT C:\\JOBS\\WYDRUK.TXT\r\n"
                     "ECHO C:\\JOBS\\WYDRUK.TXT>C:\\JOBS\\WIN95.DRK\r\n:W\r\n"

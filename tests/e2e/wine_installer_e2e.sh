@@ -33,7 +33,7 @@ jobs_dir=$WINEPREFIX/drive_c/Biuro\ D95
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\wydrukid95'
 
 # The files in the program's directory, one name a line, sorted.
-program_files() { (cd "$program_dir" 2>/dev/null && find . -mindepth 1 -printf '%P\n' | sort); }
+program_files() { (cd "$program_dir" 2>/dev/null && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort); }
 
 install_silently() {
   # Wine quotes the argument with the space for the program's command line, doubling the
@@ -45,8 +45,10 @@ install_silently() {
 # --- install -----------------------------------------------------------------------------------
 install_silently
 note "installed"
-[ "$(program_files | tr '\n' ' ')" = "uninstall.exe wydrukid95-testpage.exe wydrukid95.exe " ] ||
+[ "$(program_files | tr '\n' ' ')" = "LICENSE.txt uninstall.exe wydrukid95-testpage.exe wydrukid95.exe " ] ||
   fail "the program's directory holds: $(program_files | tr '\n' ' ')"
+tr -d '\r' <"$program_dir/LICENSE.txt" | cmp -s - "$(dirname "$0")/../../LICENSE" ||
+  fail "the installed LICENSE.txt is not the project's licence"
 cmp -s "$agent_exe" "$program_dir/wydrukid95.exe" || fail "the installed agent is not the one built"
 cmp -s "$testpage_exe" "$program_dir/wydrukid95-testpage.exe" ||
   fail "the installed test page program is not the one built"
@@ -130,7 +132,7 @@ note "uninstalled, font.def kept"
 
 # --- install again over the kept font, then uninstall everything --------------------------------
 install_silently
-[ "$(program_files | tr '\n' ' ')" = "font.def uninstall.exe wydrukid95-testpage.exe wydrukid95.exe " ] ||
+[ "$(program_files | tr '\n' ' ')" = "LICENSE.txt font.def uninstall.exe wydrukid95-testpage.exe wydrukid95.exe " ] ||
   fail "after installing again the program's directory holds: $(program_files | tr '\n' ' ')"
 cmp -s "$root/font.def" "$program_dir/font.def" || fail "installing again changed font.def"
 uninstall_silently /FONTDEF=REMOVE

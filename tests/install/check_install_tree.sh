@@ -15,8 +15,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for path in bin/wydrukid95 bin/wydrukid95-testpage bin/wydrukid95-dosbox \
     share/applications/wydrukid95.desktop share/wydrukid95/autostart/wydrukid95.desktop \
-    share/icons/hicolor/32x32/apps/wydrukid95.xpm share/man/man1/wydrukid95.1.gz \
-    lib/systemd/user/wydrukid95@.service share/doc/wydrukid95/README.md; do
+    share/icons/hicolor/scalable/apps/wydrukid95.svg share/man/man1/wydrukid95.1.gz \
+    share/man/man1/wydrukid95-testpage.1.gz share/man/man1/wydrukid95-dosbox.1.gz \
+    lib/systemd/user/wydrukid95@.service share/doc/wydrukid95/README.md.gz \
+    share/doc/wydrukid95/copyright share/doc/wydrukid95/changelog.Debian.gz; do
   [ -e "$root/usr/$path" ] || fail "/usr/$path is not installed"
 done
 [ -x "$root/usr/bin/wydrukid95-dosbox" ] || fail "the launcher is not executable"
@@ -28,8 +30,20 @@ desktop-file-validate "$root/usr/share/applications/wydrukid95.desktop" \
   "$root/usr/share/wydrukid95/autostart/wydrukid95.desktop" || fail "a desktop entry is invalid"
 grep -qx 'Icon=wydrukid95' "$root/usr/share/applications/wydrukid95.desktop" ||
   fail "the menu entry does not name the installed icon"
-grep -q '^"32 32 ' "$root/usr/share/icons/hicolor/32x32/apps/wydrukid95.xpm" ||
-  fail "the icon is not a 32x32 picture"
+# Each size of the icon theme holds a picture of that size (rendered only where rsvg-convert is).
+for size in 16 22 24 32 48 64 128 256; do
+  png=$root/usr/share/icons/hicolor/${size}x${size}/apps/wydrukid95.png
+  [ -e "$png" ] || continue
+  file "$png" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" ||
+    fail "the ${size}x${size} icon is $(file -b "$png")"
+done
+# The copyright file in the machine-readable format, with the licence text of LICENSE.
+copyright=$root/usr/share/doc/wydrukid95/copyright
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in the machine-readable format"
+grep -qx ' THE SOFTWARE IS PROVIDED "AS IS", WITHOUT WARRANTY OF ANY KIND, EXPRESS OR' "$copyright" ||
+  fail "the copyright file does not carry the licence text"
+grep -qx 'Copyright: [0-9]* the wydrukid95 authors' "$copyright" || fail "no copyright holders"
 # The configured files name the installed program, not a placeholder.
 if grep -l '@CMAKE_' -r "$root/usr/share" "$root/usr/lib" | grep -q .; then
   fail "a configured file still holds a placeholder"
@@ -37,8 +51,10 @@ fi
 grep -q '^ExecStart=wydrukid95 %f/$' "$root/usr/lib/systemd/user/wydrukid95@.service" ||
   fail "the service does not start the installed agent on its job directory"
 
-warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/wydrukid95.1.gz" 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
+for page in wydrukid95 wydrukid95-testpage wydrukid95-dosbox; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "the manual page of $page renders with warnings: $warnings"
+done
 page=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$root/usr/share/man/man1/wydrukid95.1.gz" 2>/dev/null)
 for heading in "JOB PROTOCOL" PROFILE SIGNALS FILES "EXIT STATUS"; do
   grep -q "^$heading" <<<"$page" || fail "the manual page has no $heading section"

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "common/ascii_case.h"
 #include "common/debug_channel.h"
 #include "platform/api/kernel.h"
 #include "platform/api/winspool.h"
@@ -54,10 +55,15 @@ int NumberOr(const std::string& text, int fallback) {
 std::vector<CupsPrinterInfo> FetchQueues(http_t* http) {
   std::vector<CupsPrinterInfo> queues;
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  static const char* const kWanted[] = {
-      "printer-name",     "device-uri",    "printer-make-and-model",    "printer-info",
-      "printer-location", "printer-state", "printer-is-accepting-jobs", "queued-job-count",
-      "document-format-supported"};
+  static const char* const kWanted[] = {"printer-name",
+                                        "device-uri",
+                                        "printer-make-and-model",
+                                        "printer-info",
+                                        "printer-location",
+                                        "printer-state",
+                                        "printer-is-accepting-jobs",
+                                        "queued-job-count",
+                                        "document-format-supported"};
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(std::size(kWanted)), nullptr, kWanted);
   ipp_t* response = cupsDoRequest(http, request, "/");  // frees the request
@@ -214,11 +220,18 @@ bool PrintSystemConfigured() {
   return (named != nullptr && *named != '\0') || std::string_view(cupsServer()) != "localhost";
 }
 
+std::string CupsPrintServer() {
+  const std::string server = cupsServer();
+  if (server.empty() || server.front() == '/' || EqualsIgnoreCase(server, "localhost")) return {};
+  return server + ":" + std::to_string(ippPort());
+}
+
 CupsPrinterList ListCupsPrinters() {
   CupsPrinterList list;
   const auto connection = CupsConnection::Open();
   if (!connection) return list;
   list.reachable = true;
+  list.server = CupsPrintServer();
   list.printers = FetchQueues(connection->http());
   // The user's default (LPDEST, PRINTER, lpoptions), else the scheduler's.
   if (cups_dest_t* fallback = cupsGetNamedDest(connection->http(), nullptr, nullptr)) {

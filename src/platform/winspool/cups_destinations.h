@@ -32,7 +32,13 @@ struct CupsPrinterList {
   bool reachable = false;                 // the scheduler answered
   std::vector<CupsPrinterInfo> printers;  // the scheduler's queues, each once
   std::string default_name;               // empty when CUPS has no default destination
+  std::string server;                     // the print server they are on (CupsPrintServer)
 };
+
+// The scheduler in force as a user names it, "druk.biuro:631", when it is another machine's
+// (CUPS_SERVER, client.conf ServerName); empty for this machine's own scheduler, reached
+// through its local socket or as "localhost".
+std::string CupsPrintServer();
 
 // An open connection to the scheduler in force, made with a short connect time-out. After a
 // failed connection the scheduler is left alone for a few seconds: opening fails at once.

@@ -13,6 +13,12 @@
 namespace wydruki::platform {
 namespace {
 
+// A printer on a print server is named as Windows names a printer connection's server:
+// "\\server" (here "\\druk.biuro:631"); a printer of this machine has none.
+std::string ServerName(const PrinterEntry& printer) {
+  return printer.server.empty() ? std::string() : "\\\\" + printer.server;
+}
+
 // Lays records out at the start of the buffer, device modes after them, and texts from the
 // end backwards. With no room (measuring), only the sizes are added up.
 class Packer {
@@ -58,6 +64,8 @@ void Pack(Packer& packer, DWORD level, const std::vector<PrinterEntry>& printers
     for (std::size_t i = 0; i < printers.size(); ++i) {
       const auto& printer = printers[i];
       packer.ReserveText(printer.name);
+      if ((level == 2 || level == 4) && !printer.server.empty())
+        packer.ReserveText(ServerName(printer));
       if (level == 2 || level == 5) packer.ReserveText(printer.port);
       if (level == 2) {
         packer.ReserveText(printer.driver);
@@ -79,6 +87,7 @@ void Pack(Packer& packer, DWORD level, const std::vector<PrinterEntry>& printers
     const auto& printer = printers[i];
     if (level == 2) {
       PRINTER_INFO_2A info{};
+      if (!printer.server.empty()) info.pServerName = packer.PutText(ServerName(printer));
       info.pPrinterName = packer.PutText(printer.name);
       info.pPortName = packer.PutText(printer.port);
       info.pDriverName = packer.PutText(printer.driver);
@@ -94,7 +103,7 @@ void Pack(Packer& packer, DWORD level, const std::vector<PrinterEntry>& printers
     } else if (level == 4) {
       PRINTER_INFO_4A info{};
       info.pPrinterName = packer.PutText(printer.name);
-      info.pServerName = nullptr;
+      info.pServerName = printer.server.empty() ? nullptr : packer.PutText(ServerName(printer));
       info.Attributes = printer.attributes;
       std::memcpy(places[i], &info, sizeof info);
     } else {

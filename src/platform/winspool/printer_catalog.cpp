@@ -73,6 +73,7 @@ std::vector<PrinterEntry> ListPrinters(bool with_job_counts) {
     entry.driver = destination.make_and_model.empty() ? "cups" : destination.make_and_model;
     entry.comment = destination.info;
     entry.location = destination.location;
+    entry.server = cups.server;
     entry.status = StatusFromIppState(destination.state, destination.accepting);
     entry.jobs = static_cast<DWORD>(destination.queued_jobs);
     entry.attributes = PRINTER_ATTRIBUTE_QUEUED | PRINTER_ATTRIBUTE_LOCAL;

@@ -17,6 +17,7 @@ struct PrinterEntry {
   std::string driver;    // CUPS: the make and model, else "cups"; built-in: "builtin"
   std::string comment;   // printer-info
   std::string location;  // printer-location
+  std::string server;    // CUPS: the print server it is on, empty for this machine's scheduler
   DWORD status = 0;      // PRINTER_STATUS_*
   DWORD jobs = 0;
   DWORD attributes = 0;  // PRINTER_ATTRIBUTE_*

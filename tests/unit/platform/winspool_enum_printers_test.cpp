@@ -53,7 +53,8 @@ TEST_F(EnumPrintersTest, LevelTwoDescribesQueuesThenBuiltins) {
   EXPECT_EQ(alpha.Status, 0u);
   EXPECT_EQ(alpha.cJobs, 0u);
   EXPECT_NE(alpha.Attributes & PRINTER_ATTRIBUTE_DEFAULT, 0u);
-  EXPECT_EQ(alpha.pServerName, nullptr);
+  // The test's scheduler is reached over the network, as an office's print server is.
+  EXPECT_EQ(std::string(alpha.pServerName), "\\\\" + scheduler().server());
   EXPECT_EQ(alpha.pSecurityDescriptor, nullptr);
   ASSERT_NE(alpha.pDevMode, nullptr);
   EXPECT_TRUE(Inside(buffer, alpha.pDevMode));
@@ -70,8 +71,12 @@ TEST_F(EnumPrintersTest, LevelTwoDescribesQueuesThenBuiltins) {
     for (const char* text : {info[i].pPrinterName, info[i].pPortName, info[i].pDriverName,
                              info[i].pComment, info[i].pLocation})
       EXPECT_TRUE(Inside(buffer, text)) << info[i].pPrinterName;
+    if (i < 2) {
+      EXPECT_TRUE(Inside(buffer, info[i].pServerName)) << info[i].pPrinterName;
+    }
     if (i >= 2) {
       EXPECT_EQ(info[i].Attributes & PRINTER_ATTRIBUTE_DEFAULT, 0u);
+      EXPECT_EQ(info[i].pServerName, nullptr) << "a built-in printer is this machine's";
     }
   }
 }
@@ -83,7 +88,8 @@ TEST_F(EnumPrintersTest, LevelsFourAndFiveCarryNamesPortsAndTimeOuts) {
   ASSERT_EQ(four.size() >= 4 * sizeof(PRINTER_INFO_4A), true);
   const auto* info4 = reinterpret_cast<const PRINTER_INFO_4A*>(four.data());
   EXPECT_STREQ(info4[0].pPrinterName, "alpha");
-  EXPECT_EQ(info4[0].pServerName, nullptr);
+  EXPECT_EQ(std::string(info4[0].pServerName), "\\\\" + scheduler().server());
+  EXPECT_EQ(info4[3].pServerName, nullptr);
   EXPECT_NE(info4[0].Attributes & PRINTER_ATTRIBUTE_DEFAULT, 0u);
   EXPECT_STREQ(info4[3].pPrinterName, "trace-file");
 
