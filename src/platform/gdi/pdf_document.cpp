@@ -40,6 +40,11 @@ using Page = std::vector<PageStep>;
 // and writes it out. At most kPagesAhead pages wait for the writer, so memory stays bounded
 // however long the document. A failure of the writer is reported by the next StartPage,
 // EndPage or EndDoc, with the error that caused it.
+//
+// Each hand-over wakes a sleeping thread, which costs more than drawing a line: the program
+// is woken only when the writer has taken every waiting page, so that it hands over pages in
+// pairs, and the writer only when a page arrives while it sleeps. cairo writes its stream in
+// small pieces; they reach the output in blocks of kOutputBlock bytes.
 class PdfDocument final : public PrintDocument {
  public:
   PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps)
@@ -69,13 +74,15 @@ class PdfDocument final : public PrintDocument {
 
   bool EndPage() override {
     EndRun();
+    bool wake = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       room_.wait(lock, [this] { return waiting_.size() < kPagesAhead || failed_; });
       if (!failed_) waiting_.push_back(std::move(page_));
+      wake = writer_asleep_;
     }
     page_.clear();
-    work_.notify_one();
+    if (wake) work_.notify_one();
     return Healthy();
   }
 
@@ -108,7 +115,8 @@ class PdfDocument final : public PrintDocument {
     cairo_destroy(cr_);
     cr_ = nullptr;
     cairo_surface_finish(surface_);
-    const bool drawn = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS && !write_failed_;
+    const bool drawn =
+        cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS && !write_failed_ && WritePending();
     cairo_surface_destroy(surface_);
     surface_ = nullptr;
     if (!drawn) {
@@ -139,16 +147,34 @@ class PdfDocument final : public PrintDocument {
 
  private:
   static constexpr std::size_t kPagesAhead = 2;
+  static constexpr std::size_t kOutputBlock = 64 * 1024;
 
   static cairo_status_t WriteChunk(void* closure, const unsigned char* data, unsigned int length) {
     auto* self = static_cast<PdfDocument*>(closure);
     if (self->discarding_ || !self->output_) return CAIRO_STATUS_SUCCESS;
-    if (self->write_failed_ || !self->output_->Write(data, length)) {
-      if (!self->write_failed_) self->write_error_ = GetLastError();
-      self->write_failed_ = true;
+    if (self->write_failed_) return CAIRO_STATUS_WRITE_ERROR;
+    if (self->pending_.size() + length > kOutputBlock && !self->WritePending())
+      return CAIRO_STATUS_WRITE_ERROR;
+    if (length >= kOutputBlock) {
+      if (self->WriteOut(data, length)) return CAIRO_STATUS_SUCCESS;
       return CAIRO_STATUS_WRITE_ERROR;
     }
+    self->pending_.insert(self->pending_.end(), data, data + length);
     return CAIRO_STATUS_SUCCESS;
+  }
+
+  // Hands bytes to the output; false, keeping the output's error, when it fails.
+  bool WriteOut(const unsigned char* data, std::size_t length) {
+    if (output_->Write(data, length)) return true;
+    write_error_ = GetLastError();
+    write_failed_ = true;
+    return false;
+  }
+
+  bool WritePending() {
+    const bool written = pending_.empty() || WriteOut(pending_.data(), pending_.size());
+    pending_.clear();
+    return written;
   }
 
   void EndRun() {
@@ -161,14 +187,18 @@ class PdfDocument final : public PrintDocument {
   void WritePages() {
     for (;;) {
       Page page;
+      bool emptied = false;
       {
         std::unique_lock<std::mutex> lock(mutex_);
+        writer_asleep_ = true;
         work_.wait(lock, [this] { return !waiting_.empty() || stopping_; });
+        writer_asleep_ = false;
         if (waiting_.empty()) return;
         page = std::move(waiting_.front());
         waiting_.pop_front();
+        emptied = waiting_.empty();
       }
-      room_.notify_one();
+      if (emptied) room_.notify_one();
       if (failed_ || discarding_) continue;
       for (PageStep& step : page) std::visit([this](auto& s) { Draw(s); }, step);
       cairo_show_page(cr_);
@@ -249,6 +279,7 @@ class PdfDocument final : public PrintDocument {
   std::condition_variable room_;  // a page was taken, or the writer failed
   std::deque<Page> waiting_;
   bool stopping_ = false;
+  bool writer_asleep_ = false;  // waiting for a page
   std::atomic<bool> failed_{false};
   DWORD error_ = 0;
   std::atomic<bool> discarding_{false};
@@ -259,6 +290,7 @@ class PdfDocument final : public PrintDocument {
   cairo_t* cr_ = nullptr;
   bool write_failed_ = false;
   DWORD write_error_ = 0;
+  std::vector<unsigned char> pending_;  // written by cairo, not yet handed to the output
 };
 
 }  // namespace

@@ -149,43 +149,44 @@ BOOL WINAPI GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, LPSIZE lpsz) {
   return GetTextExtentPoint32A(hdc, lpString, c, lpsz);
 }
 
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-  Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
-  if (dc == nullptr) return FALSE;
+namespace {
+
+// TextOutA on a context already found, with the tables locked. `logical` is the selected
+// font's object, looked up once by the caller for a run of strings.
+BOOL TextOnContext(DeviceContext& dc, const GdiObject* logical, int x, int y, LPCSTR lpString,
+                   int c) {
   if (c < 0 || (lpString == nullptr && c > 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const auto output = wydruki::platform::OutputOf(*dc);
+  const auto output = wydruki::platform::OutputOf(dc);
   if (output == wydruki::platform::OutputTarget::kRefused) return FALSE;
-  const RealizedFont* font = wydruki::platform::SelectedFont(*dc);
+  const RealizedFont* font = wydruki::platform::SelectedFont(dc);
   if (font == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(lpString);
   const int width = WidthOf(*font, bytes, c);
-  const bool update_position = (dc->text_align & TA_UPDATECP) != 0;
-  const int origin_x = update_position ? dc->position.x : x;
-  const int origin_y = update_position ? dc->position.y : y;
+  const bool update_position = (dc.text_align & TA_UPDATECP) != 0;
+  const int origin_x = update_position ? dc.position.x : x;
+  const int origin_y = update_position ? dc.position.y : y;
   double left = origin_x;
-  if ((dc->text_align & TA_CENTER) == TA_CENTER)
+  if ((dc.text_align & TA_CENTER) == TA_CENTER)
     left -= width / 2.0;
-  else if (dc->text_align & TA_RIGHT)
+  else if (dc.text_align & TA_RIGHT)
     left -= width;
   const TEXTMETRICA& tm = font->Metrics();
   double baseline = origin_y + tm.tmAscent;
-  if ((dc->text_align & TA_BASELINE) == TA_BASELINE)
+  if ((dc.text_align & TA_BASELINE) == TA_BASELINE)
     baseline = origin_y;
-  else if (dc->text_align & TA_BOTTOM)
+  else if (dc.text_align & TA_BOTTOM)
     baseline = origin_y - tm.tmDescent;
   // The current position moves past the text, in the direction the alignment writes.
-  if (update_position && (dc->text_align & TA_CENTER) == TA_LEFT) dc->position.x += width;
-  if (update_position && (dc->text_align & TA_CENTER) == TA_RIGHT) dc->position.x -= width;
+  if (update_position && (dc.text_align & TA_CENTER) == TA_LEFT) dc.position.x += width;
+  if (update_position && (dc.text_align & TA_CENTER) == TA_RIGHT) dc.position.x -= width;
   if (c == 0 || output != wydruki::platform::OutputTarget::kPage) return TRUE;
 
-  const GdiObject* logical = GdiTables::Instance().FindObject(dc->font);
   if (logical == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -195,15 +196,47 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
   call.y = origin_y;
   call.logfont = &logical->font;
   call.font = font;
-  call.font_owner = &dc->realized;
+  call.font_owner = &dc.realized;
   call.left = left;
   call.baseline = baseline;
   call.width = width;
   call.bytes = bytes;
   call.count = c;
-  call.color = dc->text_color;
-  call.opaque = dc->bk_mode == OPAQUE;
-  call.background = dc->bk_color;
-  dc->document->Text(call);
+  call.color = dc.text_color;
+  call.opaque = dc.bk_mode == OPAQUE;
+  call.background = dc.bk_color;
+  dc.document->Text(call);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
+  Lock lock(GdiTables::Instance().Lock());
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return FALSE;
+  return TextOnContext(*dc, GdiTables::Instance().FindObject(dc->font), x, y, lpString, c);
+}
+
+BOOL WINAPI PolyTextOutA(HDC hdc, const POLYTEXTA* ppt, int nstrings) {
+  Lock lock(GdiTables::Instance().Lock());
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return FALSE;
+  if (nstrings < 0 || (ppt == nullptr && nstrings > 0)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  for (int i = 0; i < nstrings; ++i) {
+    if (ppt[i].uiFlags != 0 || ppt[i].pdx != nullptr) {
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return FALSE;
+    }
+  }
+  // Drawing a string never changes the selected font: one look-up serves the run.
+  const GdiObject* logical = GdiTables::Instance().FindObject(dc->font);
+  for (int i = 0; i < nstrings; ++i) {
+    if (!TextOnContext(*dc, logical, ppt[i].x, ppt[i].y, ppt[i].lpstr, static_cast<int>(ppt[i].n)))
+      return FALSE;
+  }
   return TRUE;
 }
