@@ -55,7 +55,7 @@ class TextLineReader {
   // The block in which progress through the file is counted.
   static constexpr std::size_t kBufferSize = 128;
   // How much is read from the file at a time.
-  static constexpr std::size_t kReadSize = 64 * 1024;
+  static constexpr std::size_t kReadSize = 16 * 1024;
 
  private:
   // Makes the byte at position_ available, reading when the buffer is used up; false at the

@@ -41,10 +41,11 @@ using Page = std::vector<PageStep>;
 // however long the document. A failure of the writer is reported by the next StartPage,
 // EndPage or EndDoc, with the error that caused it.
 //
-// Each hand-over wakes a sleeping thread, which costs more than drawing a line: the program
-// is woken only when the writer has taken every waiting page, so that it hands over pages in
-// pairs, and the writer only when a page arrives while it sleeps. cairo writes its stream in
-// small pieces; they reach the output in blocks of kOutputBlock bytes.
+// One page waits at most: a program faster than the writer waits for it rather than gathering
+// pages, which would only cost memory. A hand-over that wakes a sleeping thread costs more
+// than drawing a line, so each side is woken only when it sleeps: the writer when a page
+// arrives, the program when there is room again. cairo writes its stream in small pieces;
+// they reach the output in blocks of kOutputBlock bytes.
 class PdfDocument final : public PrintDocument {
  public:
   PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps)
@@ -77,7 +78,9 @@ class PdfDocument final : public PrintDocument {
     bool wake = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
+      program_waiting_ = true;
       room_.wait(lock, [this] { return waiting_.size() < kPagesAhead || failed_; });
+      program_waiting_ = false;
       if (!failed_) waiting_.push_back(std::move(page_));
       wake = writer_asleep_;
     }
@@ -146,8 +149,8 @@ class PdfDocument final : public PrintDocument {
   }
 
  private:
-  static constexpr std::size_t kPagesAhead = 2;
-  static constexpr std::size_t kOutputBlock = 64 * 1024;
+  static constexpr std::size_t kPagesAhead = 1;
+  static constexpr std::size_t kOutputBlock = 16 * 1024;
 
   static cairo_status_t WriteChunk(void* closure, const unsigned char* data, unsigned int length) {
     auto* self = static_cast<PdfDocument*>(closure);
@@ -159,6 +162,7 @@ class PdfDocument final : public PrintDocument {
       if (self->WriteOut(data, length)) return CAIRO_STATUS_SUCCESS;
       return CAIRO_STATUS_WRITE_ERROR;
     }
+    if (self->pending_.capacity() < kOutputBlock) self->pending_.reserve(kOutputBlock);
     self->pending_.insert(self->pending_.end(), data, data + length);
     return CAIRO_STATUS_SUCCESS;
   }
@@ -187,7 +191,7 @@ class PdfDocument final : public PrintDocument {
   void WritePages() {
     for (;;) {
       Page page;
-      bool emptied = false;
+      bool room_wanted = false;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         writer_asleep_ = true;
@@ -196,9 +200,9 @@ class PdfDocument final : public PrintDocument {
         if (waiting_.empty()) return;
         page = std::move(waiting_.front());
         waiting_.pop_front();
-        emptied = waiting_.empty();
+        room_wanted = program_waiting_;
       }
-      if (emptied) room_.notify_one();
+      if (room_wanted) room_.notify_one();
       if (failed_ || discarding_) continue;
       for (PageStep& step : page) std::visit([this](auto& s) { Draw(s); }, step);
       cairo_show_page(cr_);
@@ -279,7 +283,8 @@ class PdfDocument final : public PrintDocument {
   std::condition_variable room_;  // a page was taken, or the writer failed
   std::deque<Page> waiting_;
   bool stopping_ = false;
-  bool writer_asleep_ = false;  // waiting for a page
+  bool writer_asleep_ = false;    // waiting for a page
+  bool program_waiting_ = false;  // waiting for room
   std::atomic<bool> failed_{false};
   DWORD error_ = 0;
   std::atomic<bool> discarding_{false};
