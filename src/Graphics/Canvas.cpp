@@ -128,17 +128,13 @@ void TCanvas::WriteText(int x, int y, std::string_view text) {
   AfterDrawing();
 }
 
-void TCanvas::WriteTexts(std::span<const TextAt> texts) {
+void TCanvas::WriteTexts(std::span<const POLYTEXTA> texts) {
   if (texts.empty()) return;
   BeforeDrawing();
   EnsureSelections({CanvasState::HandleValid, CanvasState::FontValid, CanvasState::BrushValid});
-  poly_texts_.clear();
-  for (const TextAt& t : texts)
-    poly_texts_.push_back(
-        {t.x, t.y, static_cast<UINT>(t.text.size()), t.text.data(), 0, {}, nullptr});
-  PolyTextOutA(handle_, poly_texts_.data(), static_cast<int>(poly_texts_.size()));
-  const TextAt& last = texts.back();
-  MovePenTo(last.x + MeasureWidth(last.text), last.y);
+  PolyTextOutA(handle_, texts.data(), static_cast<int>(texts.size()));
+  const POLYTEXTA& last = texts.back();
+  MovePenTo(last.x + MeasureWidth(std::string_view(last.lpstr, last.n)), last.y);
   AfterDrawing();
 }
 

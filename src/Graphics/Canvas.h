@@ -65,15 +65,10 @@ class TCanvas {
 
   // Draws text with its top-left corner at (x, y); the pen moves to the end of the text.
   void WriteText(int x, int y, std::string_view text);
-  // A text and where WriteText would put it.
-  struct TextAt {
-    int x = 0;
-    int y = 0;
-    std::string_view text;
-  };
-  // Draws each text exactly as WriteText would, in order and with the current tools, in one
-  // call to the device; the pen moves to the end of the last.
-  void WriteTexts(std::span<const TextAt> texts);
+  // Draws each text (plain strings: no options, no spacing array) exactly as WriteText would,
+  // in order and with the current tools, in one call to the device; the pen moves to the end
+  // of the last.
+  void WriteTexts(std::span<const POLYTEXTA> texts);
   SIZE MeasureText(std::string_view text);
   int MeasureWidth(std::string_view text) { return MeasureText(text).cx; }
   int MeasureHeight(std::string_view text) { return MeasureText(text).cy; }
@@ -118,7 +113,6 @@ class TCanvas {
   TPen pen_;
   TBrush brush_;
   POINT pen_position_{0, 0};
-  std::vector<POLYTEXTA> poly_texts_;  // WriteTexts' request, kept for its capacity
 };
 
 // Every canvas that exists, for SystemColorsChanged.

@@ -269,7 +269,7 @@ void PagePrinter::FlushRun() {
   // Emptied however the drawing ends: a canvas that throws leaves no characters behind to be
   // drawn on another page.
   struct Empty {
-    std::vector<graphics::TCanvas::TextAt>& run;
+    std::vector<POLYTEXTA>& run;
     ~Empty() { run.clear(); }
   } empty{run_};
   printer_.PrintCanvas().WriteTexts(run_);
@@ -305,7 +305,7 @@ void PagePrinter::RenderText(std::string_view text) {
     if (y >= sheet_bottom_ || y < kLowestDrawnY || Extended(x_) >= sheet_right_) continue;
     const std::int32_t x = RoundEven(x_);
     if (x >= sheet_right_) continue;
-    run_.push_back({x, static_cast<std::int32_t>(y), std::string_view(&byte_texts[c], 1)});
+    run_.push_back({x, static_cast<std::int32_t>(y), 1, &byte_texts[c], 0, {}, nullptr});
     if (run_.size() >= kLongestRun) FlushRun();
   }
 }

@@ -106,7 +106,7 @@ class PagePrinter {
   // The characters placed on the grid but not drawn yet, all in the current font. They go to
   // the canvas in one call at a command, a line end or a cancel, before the program's messages
   // are handled, so nothing outside sees a difference from drawing them one by one.
-  std::vector<graphics::TCanvas::TextAt> run_;
+  std::vector<POLYTEXTA> run_;
 };
 
 }  // namespace wydruki::pp1
