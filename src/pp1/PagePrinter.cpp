@@ -308,10 +308,10 @@ void PagePrinter::RenderText(std::string_view text) {
     run_.push_back({x, static_cast<std::int32_t>(y), 1, &byte_texts[c], 0, {}, nullptr});
     if (run_.size() >= kLongestRun) FlushRun();
   }
+  FlushRun();
 }
 
 void PagePrinter::EndLine() {
-  FlushRun();
   y_ += job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal;
   x_ = static_cast<Extended>(metrics_.LeftMargin);
   drain_();
