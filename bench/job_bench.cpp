@@ -13,41 +13,12 @@
 #include <string>
 
 #include "Forms/Application.h"
+#include "bench_job_text.h"
 #include "pp1/WydrukiD95.h"
 #include "platform/display.h"
 #include "pp2/WyborFonty.h"
 
 namespace {
-
-std::string MakeJob(int pages) {
-  std::string text;
-  for (int page = 0; page < pages; ++page) {
-    for (int line = 0; line < 58; ++line) {
-      std::string row;
-      if (line == 0)
-        row +=
-            "\x1B"
-            "B";
-      if (line == 1)
-        row +=
-            "\x1B"
-            "b";
-      if (line == 20)
-        row +=
-            "\x1B"
-            "C";
-      if (line == 30)
-        row +=
-            "\x1B"
-            "c";
-      for (int column = 0; column < 80; ++column)
-        row += static_cast<char>('A' + (page + line + column) % 26);
-      if (line == 57 && page + 1 < pages) row += '\x0C';
-      text += row + "\r\n";
-    }
-  }
-  return text;
-}
 
 double Seconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double>(d).count();
@@ -66,7 +37,7 @@ int main(int argc, char** argv) {
   setenv("WYDRUKI_INI", (dir / "win.ini").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   const auto job = dir / "job.txt";
-  std::ofstream(job, std::ios::binary) << MakeJob(pages);
+  std::ofstream(job, std::ios::binary) << bench::MakeJobText(pages);
 
   forms::TApplication application;
   application.AddForm(pp1::WydrukiD95);

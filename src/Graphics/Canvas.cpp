@@ -128,6 +128,16 @@ void TCanvas::WriteText(int x, int y, std::string_view text) {
   AfterDrawing();
 }
 
+void TCanvas::WriteTexts(std::span<const POLYTEXTA> texts) {
+  if (texts.empty()) return;
+  BeforeDrawing();
+  EnsureSelections({CanvasState::HandleValid, CanvasState::FontValid, CanvasState::BrushValid});
+  PolyTextOutA(handle_, texts.data(), static_cast<int>(texts.size()));
+  const POLYTEXTA& last = texts.back();
+  MovePenTo(last.x + MeasureWidth(std::string_view(last.lpstr, last.n)), last.y);
+  AfterDrawing();
+}
+
 SIZE TCanvas::MeasureText(std::string_view text) {
   EnsureSelections({CanvasState::HandleValid, CanvasState::FontValid});
   SIZE size{0, 0};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +65,10 @@ class TCanvas {
 
   // Draws text with its top-left corner at (x, y); the pen moves to the end of the text.
   void WriteText(int x, int y, std::string_view text);
+  // Draws each text (plain strings: no options, no spacing array) exactly as WriteText would,
+  // in order and with the current tools, in one call to the device; the pen moves to the end
+  // of the last.
+  void WriteTexts(std::span<const POLYTEXTA> texts);
   SIZE MeasureText(std::string_view text);
   int MeasureWidth(std::string_view text) { return MeasureText(text).cx; }
   int MeasureHeight(std::string_view text) { return MeasureText(text).cy; }

@@ -1,6 +1,7 @@
 #include "pp1/PagePrinter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "pp2/FontSettings.h"
 
@@ -18,6 +19,19 @@ constexpr std::int32_t kBoldWeight = 800;
 constexpr std::int32_t kLargestFittedSize = 4000;
 // Lines that run far up (a negative line height) leave the device's coordinates here.
 constexpr std::int64_t kLowestDrawnY = -(std::int64_t{1} << 30);
+
+// A run is drawn once it holds this many characters, however long the line.
+constexpr std::size_t kLongestRun = 512;
+
+// Every byte as a one-character text that outlives any run.
+const std::array<char, 256>& ByteTexts() {
+  static const std::array<char, 256> texts = [] {
+    std::array<char, 256> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<char>(i);
+    return all;
+  }();
+  return texts;
+}
 
 constexpr const char* kHeight80Sample = "8DSDSSAD ";
 constexpr const char* kHeightSample = "8ADSDSAD";
@@ -246,16 +260,29 @@ void PagePrinter::BeginPage(bool standard) {
   y_ = metrics_.TopMargin;
   x_ = Real48(metrics_.LeftMargin);
   escape_pending_ = false;
+  run_.clear();  // only a failed page can have left characters behind
   printer_.PrintCanvas().Brush().SetStyle(graphics::TBrushStyle::bsClear);
 }
 
+void PagePrinter::FlushRun() {
+  if (run_.empty()) return;
+  // Emptied however the drawing ends: a canvas that throws leaves no characters behind to be
+  // drawn on another page.
+  struct Empty {
+    std::vector<POLYTEXTA>& run;
+    ~Empty() { run.clear(); }
+  } empty{run_};
+  printer_.PrintCanvas().WriteTexts(run_);
+}
+
 void PagePrinter::RenderText(std::string_view text) {
-  auto& canvas = printer_.PrintCanvas();
+  const std::array<char, 256>& byte_texts = ByteTexts();
   for (const char byte : text) {
     const auto c = static_cast<unsigned char>(byte);
     if (c == kFormFeed) continue;  // a pending escape stays pending
     if (escape_pending_) {
       escape_pending_ = false;
+      FlushRun();
       ApplyCommand(c, standard_);
       drain_();
       continue;
@@ -267,7 +294,10 @@ void PagePrinter::RenderText(std::string_view text) {
     const Real48 cell = Cell();
     x_ = x_ + cell;
     if (wide_on_) x_ = x_ + cell;
-    if (cancel_requested_) return;
+    if (cancel_requested_) {
+      FlushRun();
+      return;
+    }
     // A character whose cell begins past the sheet's right or bottom edge would be clipped
     // whole by the device: it is not drawn, so that a listing without form feeds does not
     // gather an endless page. The commands before it have still taken effect.
@@ -275,8 +305,10 @@ void PagePrinter::RenderText(std::string_view text) {
     if (y >= sheet_bottom_ || y < kLowestDrawnY || Extended(x_) >= sheet_right_) continue;
     const std::int32_t x = RoundEven(x_);
     if (x >= sheet_right_) continue;
-    canvas.WriteText(x, static_cast<std::int32_t>(y), std::string_view(&byte, 1));
+    run_.push_back({x, static_cast<std::int32_t>(y), 1, &byte_texts[c], 0, {}, nullptr});
+    if (run_.size() >= kLongestRun) FlushRun();
   }
+  FlushRun();
 }
 
 void PagePrinter::EndLine() {

@@ -74,6 +74,8 @@ class PagePrinter {
   void RenderPage(const std::vector<std::string>& lines, std::int32_t count, bool standard);
   void ApplyCommand(unsigned char command, bool standard);
   void SetCellFont(std::int32_t cell_width, bool full);
+  // Draws the characters gathered since the last command or the start of the text.
+  void FlushRun();
   Real48 Cell() const;
   std::int32_t VerticalOffset() const;
 
@@ -101,6 +103,11 @@ class PagePrinter {
   std::int32_t sheet_bottom_ = 0;
   std::int32_t job_height_percent_ = 0;
   std::int32_t job_weight_ = 0;
+  // The characters placed on the grid but not drawn yet, all in the current font. They go to
+  // the canvas in one call at a command, a cancel and the end of the text RenderText was given,
+  // before the program's messages are handled, so nothing outside sees a difference from
+  // drawing them one by one.
+  std::vector<POLYTEXTA> run_;
 };
 
 }  // namespace wydruki::pp1

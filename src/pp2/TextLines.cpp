@@ -1,5 +1,7 @@
 #include "pp2/TextLines.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace wydruki::pp2 {
@@ -39,16 +41,30 @@ std::uint64_t TextLineReader::Size() const {
 }
 
 bool TextLineReader::Fill() {
-  if (position_ < length_) return true;
+  if (position_ < length_) {
+    Looked(position_);
+    return true;
+  }
   if (exhausted_ || file_ == INVALID_HANDLE_VALUE) return false;
+  if (!buffer_) buffer_ = std::make_unique<unsigned char[]>(kReadSize);
   DWORD read = 0;
-  if (!ReadFile(file_, buffer_, kBufferSize, &read, nullptr))
+  if (!ReadFile(file_, buffer_.get(), kReadSize, &read, nullptr))
     throw EInOutError("Read error on file " + path_);
+  start_ += length_;
   position_ = 0;
   length_ = read;
-  fetched_ += read;
-  if (read == 0) exhausted_ = true;
-  return read > 0;
+  read_ += read;
+  if (read == 0) {
+    exhausted_ = true;
+    return false;
+  }
+  Looked(0);
+  return true;
+}
+
+void TextLineReader::Looked(std::size_t position) {
+  const std::uint64_t block_end = (start_ + position) / kBufferSize * kBufferSize + kBufferSize;
+  fetched_ = std::max(fetched_, std::min(read_, block_end));
 }
 
 bool TextLineReader::AtEnd() { return !Fill() || buffer_[position_] == kEndOfFile; }
@@ -65,16 +81,30 @@ std::optional<std::string> TextLineReader::ReadLineUpTo(std::size_t limit) {
 }
 
 bool TextLineReader::ReadLinePiece(std::string& piece, std::size_t limit) {
-  for (std::size_t taken = 0; taken < limit; ++taken) {
+  for (std::size_t taken = 0; taken < limit;) {
     if (!Fill()) return true;
-    const unsigned char c = buffer_[position_];
-    if (c == kEndOfFile) return true;  // never consumed, as in ReadLine
-    ++position_;
-    if (c == kCarriageReturn) {
-      if (Fill() && buffer_[position_] == kLineFeed) ++position_;
-      return true;
+    // The line's bytes up to its end, the end of the file or the limit, whichever comes first,
+    // taken from the buffer at once.
+    const unsigned char* start = buffer_.get() + position_;
+    const std::size_t span = std::min(length_ - position_, limit - taken);
+    const auto* stop = static_cast<const unsigned char*>(std::memchr(start, kCarriageReturn, span));
+    const std::size_t before_return =
+        stop != nullptr ? static_cast<std::size_t>(stop - start) : span;
+    if (const void* end = std::memchr(start, kEndOfFile, before_return))
+      stop = static_cast<const unsigned char*>(end);
+    const std::size_t count = stop != nullptr ? static_cast<std::size_t>(stop - start) : span;
+    piece.append(reinterpret_cast<const char*>(start), count);
+    position_ += count;
+    taken += count;
+    if (stop == nullptr) {
+      Looked(position_ - 1);
+      continue;
     }
-    piece.push_back(static_cast<char>(c));
+    Looked(position_);
+    if (*stop == kEndOfFile) return true;  // never consumed, as in ReadLine
+    ++position_;
+    if (Fill() && buffer_[position_] == kLineFeed) ++position_;
+    return true;
   }
   // The piece is full; the line ends here only when nothing of it is left.
   return !Fill() || buffer_[position_] == kEndOfFile;

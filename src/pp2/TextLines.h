@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,23 +45,32 @@ class TextLineReader {
   // The next line when it is at most `limit` bytes long; nullopt when it is longer, having
   // read no more than `limit` + 1 of its bytes (the reader is then inside that line).
   std::optional<std::string> ReadLineUpTo(std::size_t limit);
-  // Bytes fetched from the file so far (whole buffers, so ahead of the lines read).
+  // Bytes fetched from the file so far, counted in whole blocks of kBufferSize bytes: up to
+  // the end of the block that holds the furthest byte looked at (so ahead of the lines read).
   std::uint64_t BytesFetched() const { return fetched_; }
   // The file's length in bytes.
   std::uint64_t Size() const;
   void Close();
 
+  // The block in which progress through the file is counted.
   static constexpr std::size_t kBufferSize = 128;
+  // How much is read from the file at a time.
+  static constexpr std::size_t kReadSize = 16 * 1024;
 
  private:
-  // Makes a byte available when the buffer is used up; false at the end of the data.
+  // Makes the byte at position_ available, reading when the buffer is used up; false at the
+  // end of the data.
   bool Fill();
+  // The byte at `position` in the buffer has been looked at.
+  void Looked(std::size_t position);
 
   HANDLE file_ = INVALID_HANDLE_VALUE;
   std::string path_;
-  unsigned char buffer_[kBufferSize] = {};
+  std::unique_ptr<unsigned char[]> buffer_;  // kReadSize bytes, from the first read
   std::size_t position_ = 0;
   std::size_t length_ = 0;
+  std::uint64_t start_ = 0;  // the file offset of buffer_[0]
+  std::uint64_t read_ = 0;   // bytes read from the file
   std::uint64_t fetched_ = 0;
   bool exhausted_ = false;
   DWORD open_error_ = ERROR_SUCCESS;

@@ -50,9 +50,13 @@ void GlyphRun::Add(const TextCall& call) {
   double x = call.left;
   for (int i = 0; i < call.count; ++i) {
     const unsigned char byte = call.bytes[i];
+    const int advance = font.Advance(byte);
+    if (glyphs_.empty() || glyphs_.back().y != call.baseline || !(x > glyphs_.back().x))
+      text_lines_.push_back({glyphs_.size(), advance});
+    else if (text_lines_.back().advance != advance)
+      text_lines_.back().advance = kMixedAdvances;
     glyphs_.push_back({font.Glyph(byte), x, call.baseline});
-    advances_.push_back(font.Advance(byte));
-    x += font.Advance(byte);
+    x += advance;
   }
   const double thickness = font.LineThickness();
   if (font.Underline())
@@ -78,17 +82,16 @@ void GlyphRun::Flush(cairo_t* cr) {
     // same pitch, the usual case, are drawn by one call.
     std::size_t group = 0;
     std::optional<double> group_pitch;
-    std::size_t begin = 0;
-    for (std::size_t i = 1; i <= glyphs_.size(); ++i) {
-      if (i < glyphs_.size() && glyphs_[i].y == glyphs_[begin].y && glyphs_[i].x > glyphs_[i - 1].x)
-        continue;
-      const std::optional<double> pitch = SnapLine(begin, i);
+    for (std::size_t line = 0; line < text_lines_.size(); ++line) {
+      const std::size_t begin = text_lines_[line].begin;
+      const std::size_t end =
+          line + 1 < text_lines_.size() ? text_lines_[line + 1].begin : glyphs_.size();
+      const std::optional<double> pitch = SnapLine(begin, end, text_lines_[line].advance);
       if (begin > group && pitch != group_pitch) {
         Show(cr, group, begin, group_pitch);
         group = begin;
       }
       group_pitch = pitch;
-      begin = i;
     }
     Show(cr, group, glyphs_.size(), group_pitch);
   }
@@ -97,15 +100,13 @@ void GlyphRun::Flush(cairo_t* cr) {
     cairo_fill(cr);
   }
   glyphs_.clear();
-  advances_.clear();
+  text_lines_.clear();
   cells_.clear();
   lines_.clear();
 }
 
-std::optional<double> GlyphRun::SnapLine(std::size_t begin, std::size_t end) {
-  const int advance = advances_[begin];
-  for (std::size_t i = begin; i < end; ++i)
-    if (advances_[i] != advance) return std::nullopt;
+std::optional<double> GlyphRun::SnapLine(std::size_t begin, std::size_t end, int advance) {
+  if (advance == kMixedAdvances) return std::nullopt;
   cairo_glyph_t* glyphs = glyphs_.data() + begin;
   const int count = static_cast<int>(end - begin);
   const std::optional<double> pitch = UniformPitch(glyphs, count, advance);

@@ -29,13 +29,20 @@ class GlyphRun {
   COLORREF color_ = 0;
   bool opaque_ = false;
   COLORREF background_ = 0;
+  // A line of the run: where its glyphs begin, and their advance in device units when they
+  // all have the same one, else kMixedAdvances (no advance below 1 is snapped anyway).
+  struct Line {
+    std::size_t begin;
+    int advance;
+  };
+  static constexpr int kMixedAdvances = -1;
   // Places the line [begin, end) at its uniform pitch, if it has one, and returns how much
   // the face is to be stretched for it.
-  std::optional<double> SnapLine(std::size_t begin, std::size_t end);
+  std::optional<double> SnapLine(std::size_t begin, std::size_t end, int advance);
   void Show(cairo_t* cr, std::size_t begin, std::size_t end, std::optional<double> stretch);
 
   std::vector<cairo_glyph_t> glyphs_;
-  std::vector<int> advances_;             // of each glyph, device units
+  std::vector<Line> text_lines_;  // a glyph further left or on another baseline begins a line
   std::vector<cairo_rectangle_t> cells_;  // the opaque background (of one call)
   std::vector<cairo_rectangle_t> lines_;  // underlines and strike-outs
 };

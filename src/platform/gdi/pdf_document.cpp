@@ -47,6 +47,9 @@ using Page = std::vector<PageStep>;
 // that takes no page for that long (a hung network mount) fails the document with
 // ERROR_TIMEOUT, and the writer is left to end by itself whenever its write returns. What the
 // writer uses is shared with it, so nothing it may still touch is freed under it.
+// One page waits at most: a program faster than the writer waits for it rather than gathering
+// pages, which would only cost memory. cairo writes its stream in small pieces; they reach
+// the output in blocks of kOutputBlock bytes.
 class PdfDocument final : public PrintDocument {
  public:
   PdfDocument(std::unique_ptr<DocumentOutput> output, const DeviceCaps& caps,
@@ -132,7 +135,8 @@ class PdfDocument final : public PrintDocument {
   }
 
  private:
-  static constexpr std::size_t kPagesAhead = 2;
+  static constexpr std::size_t kPagesAhead = 1;
+  static constexpr std::size_t kOutputBlock = 16 * 1024;
 
   // The writer's side, and what both sides share under `mutex`.
   struct Shared {
@@ -148,12 +152,28 @@ class PdfDocument final : public PrintDocument {
                                      unsigned int length) {
       auto* self = static_cast<Shared*>(closure);
       if (self->discarding || !self->output) return CAIRO_STATUS_SUCCESS;
-      if (self->write_failed || !self->output->Write(data, length)) {
-        if (!self->write_failed) self->write_error = GetLastError();
-        self->write_failed = true;
+      if (self->write_failed) return CAIRO_STATUS_WRITE_ERROR;
+      if (self->pending.size() + length > kOutputBlock && !self->WritePending())
         return CAIRO_STATUS_WRITE_ERROR;
-      }
+      if (length >= kOutputBlock)
+        return self->WriteOut(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+      if (self->pending.capacity() < kOutputBlock) self->pending.reserve(kOutputBlock);
+      self->pending.insert(self->pending.end(), data, data + length);
       return CAIRO_STATUS_SUCCESS;
+    }
+
+    // Hands bytes to the output; false, keeping the output's error, when it fails.
+    bool WriteOut(const unsigned char* data, std::size_t length) {
+      if (output->Write(data, length)) return true;
+      write_error = GetLastError();
+      write_failed = true;
+      return false;
+    }
+
+    bool WritePending() {
+      const bool written = pending.empty() || WriteOut(pending.data(), pending.size());
+      pending.clear();
+      return written;
     }
 
     // Draws each page handed over until told to end and nothing waits; then ends the
@@ -201,6 +221,7 @@ class PdfDocument final : public PrintDocument {
       cairo_destroy(cr);
       cr = nullptr;
       cairo_surface_finish(surface);
+      if (!discarding && output) WritePending();
       if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS || write_failed) {
         error = write_failed ? write_error : ERROR_NOT_ENOUGH_MEMORY;
         return false;
@@ -231,6 +252,7 @@ class PdfDocument final : public PrintDocument {
     cairo_t* cr = nullptr;
     bool write_failed = false;
     DWORD write_error = 0;
+    std::vector<unsigned char> pending;  // written by cairo, not yet handed to the output
   };
 
   void EndRun() {

@@ -149,61 +149,115 @@ BOOL WINAPI GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, LPSIZE lpsz) {
   return GetTextExtentPoint32A(hdc, lpString, c, lpsz);
 }
 
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-  Lock lock(GdiTables::Instance().Lock());
-  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
-  if (dc == nullptr) return FALSE;
-  if (c < 0 || (lpString == nullptr && c > 0)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  const auto output = wydruki::platform::OutputOf(*dc);
-  if (output == wydruki::platform::OutputTarget::kRefused) return FALSE;
-  const RealizedFont* font = wydruki::platform::SelectedFont(*dc);
+namespace {
+
+// What every string drawn on a context shares until its font or attributes change: where the
+// drawing goes, the realized font, and the call a string's own fields are filled into.
+struct TextSetup {
+  wydruki::platform::OutputTarget output = wydruki::platform::OutputTarget::kRefused;
+  wydruki::platform::TextCall call;
+};
+
+bool ValidString(LPCSTR lpString, int c) {
+  if (c >= 0 && (lpString != nullptr || c == 0)) return true;
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return false;
+}
+
+// The setup for drawing on `dc`, with the tables locked; false, with the last error set, when
+// nothing can be drawn there. `logical` is the selected font's object.
+bool PrepareText(DeviceContext& dc, const GdiObject* logical, TextSetup& setup) {
+  setup.output = wydruki::platform::OutputOf(dc);
+  if (setup.output == wydruki::platform::OutputTarget::kRefused) return false;
+  const RealizedFont* font = wydruki::platform::SelectedFont(dc);
   if (font == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    return false;
   }
+  wydruki::platform::TextCall& call = setup.call;
+  call.logfont = logical != nullptr ? &logical->font : nullptr;
+  call.font = font;
+  call.font_owner = &dc.realized;
+  call.color = dc.text_color;
+  call.opaque = dc.bk_mode == OPAQUE;
+  call.background = dc.bk_color;
+  return true;
+}
+
+// One string, as TextOutA draws it, on a context prepared with PrepareText.
+BOOL DrawString(DeviceContext& dc, TextSetup& setup, int x, int y, LPCSTR lpString, int c) {
+  wydruki::platform::TextCall& call = setup.call;
+  const RealizedFont& font = *call.font;
   const auto* bytes = reinterpret_cast<const unsigned char*>(lpString);
-  const int width = WidthOf(*font, bytes, c);
-  const bool update_position = (dc->text_align & TA_UPDATECP) != 0;
-  const int origin_x = update_position ? dc->position.x : x;
-  const int origin_y = update_position ? dc->position.y : y;
+  const int width = WidthOf(font, bytes, c);
+  const bool update_position = (dc.text_align & TA_UPDATECP) != 0;
+  const int origin_x = update_position ? dc.position.x : x;
+  const int origin_y = update_position ? dc.position.y : y;
   double left = origin_x;
-  if ((dc->text_align & TA_CENTER) == TA_CENTER)
+  if ((dc.text_align & TA_CENTER) == TA_CENTER)
     left -= width / 2.0;
-  else if (dc->text_align & TA_RIGHT)
+  else if (dc.text_align & TA_RIGHT)
     left -= width;
-  const TEXTMETRICA& tm = font->Metrics();
+  const TEXTMETRICA& tm = font.Metrics();
   double baseline = origin_y + tm.tmAscent;
-  if ((dc->text_align & TA_BASELINE) == TA_BASELINE)
+  if ((dc.text_align & TA_BASELINE) == TA_BASELINE)
     baseline = origin_y;
-  else if (dc->text_align & TA_BOTTOM)
+  else if (dc.text_align & TA_BOTTOM)
     baseline = origin_y - tm.tmDescent;
   // The current position moves past the text, in the direction the alignment writes.
-  if (update_position && (dc->text_align & TA_CENTER) == TA_LEFT) dc->position.x += width;
-  if (update_position && (dc->text_align & TA_CENTER) == TA_RIGHT) dc->position.x -= width;
-  if (c == 0 || output != wydruki::platform::OutputTarget::kPage) return TRUE;
+  if (update_position && (dc.text_align & TA_CENTER) == TA_LEFT) dc.position.x += width;
+  if (update_position && (dc.text_align & TA_CENTER) == TA_RIGHT) dc.position.x -= width;
+  if (c == 0 || setup.output != wydruki::platform::OutputTarget::kPage) return TRUE;
 
-  const GdiObject* logical = GdiTables::Instance().FindObject(dc->font);
-  if (logical == nullptr) {
+  if (call.logfont == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  wydruki::platform::TextCall call;
   call.x = origin_x;
   call.y = origin_y;
-  call.logfont = &logical->font;
-  call.font = font;
-  call.font_owner = &dc->realized;
   call.left = left;
   call.baseline = baseline;
   call.width = width;
   call.bytes = bytes;
   call.count = c;
-  call.color = dc->text_color;
-  call.opaque = dc->bk_mode == OPAQUE;
-  call.background = dc->bk_color;
-  dc->document->Text(call);
+  dc.document->Text(call);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
+  Lock lock(GdiTables::Instance().Lock());
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return FALSE;
+  if (!ValidString(lpString, c)) return FALSE;
+  TextSetup setup;
+  if (!PrepareText(*dc, GdiTables::Instance().FindObject(dc->font), setup)) return FALSE;
+  return DrawString(*dc, setup, x, y, lpString, c);
+}
+
+BOOL WINAPI PolyTextOutA(HDC hdc, const POLYTEXTA* ppt, int nstrings) {
+  Lock lock(GdiTables::Instance().Lock());
+  DeviceContext* dc = GdiTables::Instance().FindDCOrFail(hdc);
+  if (dc == nullptr) return FALSE;
+  if (nstrings < 0 || (ppt == nullptr && nstrings > 0)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  for (int i = 0; i < nstrings; ++i) {
+    if (ppt[i].uiFlags != 0 || ppt[i].pdx != nullptr) {
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return FALSE;
+    }
+    if (!ValidString(ppt[i].lpstr, static_cast<int>(ppt[i].n))) return FALSE;
+  }
+  if (nstrings == 0) return TRUE;
+  // Drawing a string changes nothing the setup holds: one setup serves the run.
+  TextSetup setup;
+  if (!PrepareText(*dc, GdiTables::Instance().FindObject(dc->font), setup)) return FALSE;
+  for (int i = 0; i < nstrings; ++i) {
+    if (!DrawString(*dc, setup, ppt[i].x, ppt[i].y, ppt[i].lpstr, static_cast<int>(ppt[i].n)))
+      return FALSE;
+  }
   return TRUE;
 }

@@ -71,6 +71,16 @@ TEST_F(GdiDocumentTest, TraceFileRecordsEveryEventOnItsOwnLine) {
   EXPECT_GT(StartPage(dc), 0);
   SelectObject(dc, italic_handle);
   EXPECT_TRUE(TextOutA(dc, 10, 20, "Ab", 2));
+  // PolyTextOutA records each string as TextOutA would; a string with options it cannot honour
+  // refuses the whole call before anything is drawn.
+  const POLYTEXTA strings[] = {{30, 40, 2, "Cd", 0, {}, nullptr},
+                               {50, 60, 0, "", 0, {}, nullptr},
+                               {70, 80, 1, "e", 0, {}, nullptr}};
+  EXPECT_TRUE(PolyTextOutA(dc, strings, 3));
+  POLYTEXTA with_options[] = {strings[0], strings[2]};
+  with_options[1].uiFlags = 4;
+  EXPECT_FALSE(PolyTextOutA(dc, with_options, 2));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
   EXPECT_EQ(EndDoc(dc), job);  // EndDoc ends the open page
 
   // A second document is appended; an aborted one says so.
@@ -86,6 +96,8 @@ TEST_F(GdiDocumentTest, TraceFileRecordsEveryEventOnItsOwnLine) {
       "TEXT -5 0 Courier New|131|55|700|0|238 007FFF",
       "PAGE 2",
       "TEXT 10 20 Arial|-42|0|400|1|0 4162",
+      "TEXT 30 40 Arial|-42|0|400|1|0 4364",
+      "TEXT 70 80 Arial|-42|0|400|1|0 65",
       "ENDDOC",
       "DOC line?break",
       "PAGE 1",
@@ -517,7 +529,8 @@ TEST_F(GdiDocumentTest, AnOutputThatHangsFailsTheDocumentInsteadOfFreezingThePro
     bool going = !at_hand_over || PrintPage(*document, font, 1);
     ASSERT_TRUE(going);
     gate->Set(&HungOutput::Gate::hung);
-    for (int page = 1; going && !at_hand_over && page < 20;)
+    // The output is written in blocks: enough pages that one reaches it.
+    for (int page = 1; going && !at_hand_over && page < 1000;)
       going = PrintPage(*document, font, ++page);
     if (at_hand_over) going = document->Finish();
     EXPECT_FALSE(going) << at_hand_over;

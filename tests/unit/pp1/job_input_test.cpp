@@ -60,6 +60,17 @@ TEST(TextLines, LongLinesCrossTheBufferAndCrLfSplitAcrossBuffersIsOneEnd) {
   EXPECT_EQ(reader.ReadLine(), long_line);
   EXPECT_EQ(reader.ReadLine(), "end");
   EXPECT_TRUE(reader.AtEnd());
+
+  // The same where one read from the file ends between CR and LF, and progress still counts
+  // whole 128-byte blocks, not reads.
+  const std::size_t read = pp2::TextLineReader::kReadSize;
+  const std::string after_end(1000, 'z');
+  pp2::TextLineReader blocks(
+      dir.Write("blocks.txt", std::string(read - 1, 'b') + "\r\ntail\x1A" + after_end));
+  EXPECT_EQ(blocks.ReadLine(), std::string(read - 1, 'b'));
+  EXPECT_EQ(blocks.BytesFetched(), read + 128);
+  EXPECT_EQ(blocks.ReadLine(), "tail");
+  EXPECT_TRUE(blocks.AtEnd());
 }
 
 TEST(TextLines, AMissingFileDoesNotOpen) {

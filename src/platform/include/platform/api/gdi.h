@@ -346,6 +346,20 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl)
 #define CLR_INVALID 0xFFFFFFFF
 
 BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
+
+// One string of PolyTextOutA. Only plain strings are drawn here: no options (uiFlags 0, rcl
+// unused) and no spacing array (pdx nullptr).
+struct POLYTEXTA {
+  int x;
+  int y;
+  UINT n;
+  LPCSTR lpstr;
+  UINT uiFlags;
+  RECT rcl;
+  int* pdx;
+};
+// Each string as TextOutA draws it, in order, under one call.
+BOOL WINAPI PolyTextOutA(HDC hdc, const POLYTEXTA* ppt, int nstrings);
 UINT WINAPI SetTextAlign(HDC hdc, UINT align);
 UINT WINAPI GetTextAlign(HDC hdc);
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
