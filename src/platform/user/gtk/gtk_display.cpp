@@ -12,6 +12,9 @@
 // callbacks only post. Everything GTK is touched on the thread that started it.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 
 #include <cstdio>
 #include <map>
@@ -38,10 +41,13 @@ using gtk::ToUtf8;
 UserState& State() { return UserState::Instance(); }
 
 // Theme paddings and minimum sizes are made small enough for layouts drawn for the classic
-// 8-point dialog font; the client area takes the dialog colour the program's brushes use.
+// dialog font; the client area takes the dialog colour the program's brushes use. The font is
+// given in pixels, as the program's window font is (11 pixels high): the controls sit at fixed
+// pixel positions, so text that grew with the desktop's text size (Xft.dpi) would be cut.
+// GDK_SCALE still scales pixels and positions alike.
 constexpr const char* kStyleSheet = R"(
 window.wydruki, window.wydruki fixed { background-color: #f0f0f0; }
-.wydruki * { font-family: "Liberation Sans", "DejaVu Sans", sans-serif; font-size: 8pt; }
+.wydruki * { font-family: "Liberation Sans", "DejaVu Sans", sans-serif; font-size: 11px; }
 .wydruki button { min-height: 0; min-width: 0; padding: 0 4px; }
 .wydruki entry { min-height: 0; padding: 0 3px; }
 .wydruki combobox button { padding: 0 2px; }
@@ -134,6 +140,14 @@ void PostCommand(HWND control, WORD code) {
 }
 
 HWND HandleOf(gpointer data) { return static_cast<HWND>(data); }
+
+bool X11Display() {
+#ifdef GDK_WINDOWING_X11
+  return GDK_IS_X11_DISPLAY(gdk_display_get_default());
+#else
+  return false;
+#endif
+}
 
 // The picture of an icon (a new reference), or nothing. Pictures are kept by image: the tray
 // icon's animation shows the same few images again and again while a job prints.
@@ -394,6 +408,22 @@ class GtkDisplay final : public DisplayDriver {
     return it == natives_.end() ? nullptr : &it->second;
   }
 
+  // The window of ours on screen that a box or menu belongs to: the owner's top-level when it
+  // is shown, else any shown top-level; nothing when none is.
+  GtkWindow* ShownTopLevel(HWND owner) {
+    if (owner != nullptr) {
+      UserLock lock(State().Lock());
+      if (const Window* w = State().Find(owner)) {
+        Native* top = TopLevelOf(*w);
+        if (top != nullptr && gtk_widget_get_visible(top->widget)) return GTK_WINDOW(top->widget);
+      }
+    }
+    for (auto& [handle, native] : natives_)
+      if (native.kind == Kind::kTopLevel && gtk_widget_get_visible(native.widget))
+        return GTK_WINDOW(native.widget);
+    return nullptr;
+  }
+
   Native* TopLevelOf(const Window& w) {
     const Window* top = &w;
     while (top != nullptr && top->parent != nullptr) top = State().Find(top->parent);
@@ -420,6 +450,8 @@ class GtkDisplay final : public DisplayDriver {
     g_signal_connect(window, "delete-event", G_CALLBACK(&OnDeleteEvent), handle);
     g_signal_connect(window, "key-press-event", G_CALLBACK(&OnKeyPress), handle);
     g_signal_connect(window, "focus-in-event", G_CALLBACK(&OnFocusIn), handle);
+    gtk_widget_add_events(native.widget, GDK_BUTTON_PRESS_MASK);
+    g_signal_connect(window, "button-press-event", G_CALLBACK(&OnButtonPress), handle);
     // A toplevel is destroyed only through DestroyWindow.
     g_object_ref_sink(native.widget);
     g_object_unref(native.widget);
@@ -593,10 +625,33 @@ class GtkDisplay final : public DisplayDriver {
 
   static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     // The title bar's close box asks the window to close; the program decides. A window
-    // without a system menu cannot be closed from its frame.
+    // without a system menu cannot be closed from its frame, but a window manager that draws
+    // a close box anyway (one that ignores the hints) must not have a click on it ignored:
+    // it puts the window away as its "OK" does.
     const HWND handle = HandleOf(data);
-    if ((GetWindowLongA(handle, GWL_STYLE) & WS_SYSMENU) != 0) PostMessageA(handle, WM_CLOSE, 0, 0);
+    if ((GetWindowLongA(handle, GWL_STYLE) & WS_SYSMENU) != 0)
+      PostMessageA(handle, WM_CLOSE, 0, 0);
+    else
+      PutAwayWindow(handle);
     return TRUE;
+  }
+
+  // A person did something in a window: the tray must not put it away under their hands.
+  static void Touched(HWND handle) {
+    if (Self() == nullptr) return;
+    HWND top = handle;
+    {
+      UserLock lock(State().Lock());
+      for (const Window* w = State().Find(top); w != nullptr && w->parent != nullptr;
+           w = State().Find(top))
+        top = w->parent;
+    }
+    Self()->tray_.WindowTouched(top);
+  }
+
+  static gboolean OnButtonPress(GtkWidget*, GdkEvent*, gpointer data) {
+    Touched(HandleOf(data));
+    return FALSE;
   }
 
   // Tells the window manager which title-bar buttons and functions the window's styles offer.
@@ -630,6 +685,7 @@ class GtkDisplay final : public DisplayDriver {
     WPARAM key = 0;
     if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) key = VK_RETURN;
     if (event->keyval == GDK_KEY_Escape) key = VK_ESCAPE;
+    Touched(HandleOf(data));
     if (key == 0 || (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) != 0) return FALSE;
     // The form's keyboard preview presses its default or cancel button.
     PostMessageA(HandleOf(data), WM_KEYDOWN, key, 1);
@@ -637,11 +693,14 @@ class GtkDisplay final : public DisplayDriver {
   }
 
   static void OnClicked(GtkButton*, gpointer data) {
-    if (!Quiet()) PostCommand(HandleOf(data), BN_CLICKED);
+    if (Quiet()) return;
+    Touched(HandleOf(data));
+    PostCommand(HandleOf(data), BN_CLICKED);
   }
 
   static void OnToggled(GtkToggleButton* button, gpointer data) {
     if (Quiet()) return;
+    Touched(HandleOf(data));
     {
       UserLock lock(State().Lock());
       Window* w = State().Find(HandleOf(data));
@@ -653,6 +712,7 @@ class GtkDisplay final : public DisplayDriver {
 
   static void OnEditChanged(GtkEditable* editable, gpointer data) {
     if (Quiet()) return;
+    Touched(HandleOf(data));
     {
       UserLock lock(State().Lock());
       Window* w = State().Find(HandleOf(data));
@@ -664,6 +724,7 @@ class GtkDisplay final : public DisplayDriver {
 
   static void OnComboChanged(GtkComboBox* combo, gpointer data) {
     if (Quiet()) return;
+    Touched(HandleOf(data));
     WORD code = CBN_SELCHANGE;
     {
       UserLock lock(State().Lock());
@@ -765,15 +826,18 @@ void OnBoxResponse(GtkDialog*, gint response, gpointer data) {
 
 void FreeBoxData(gpointer data, GClosure*) { delete static_cast<BoxData*>(data); }
 
-std::unique_ptr<PendingAnswer> GtkDisplay::ShowMessageBox(HWND, const std::string& text,
+std::unique_ptr<PendingAnswer> GtkDisplay::ShowMessageBox(HWND owner, const std::string& text,
                                                           const std::string& caption, UINT type,
                                                           int default_answer) {
   if (!OnGtkThread()) return nullptr;
+  // A box over a shown window of ours belongs to it, so it never sits behind it.
+  GtkWindow* parent = ShownTopLevel(owner);
   GtkWidget* dialog =
-      gtk_message_dialog_new(nullptr, GTK_DIALOG_DESTROY_WITH_PARENT, MessageTypeOf(type),
+      gtk_message_dialog_new(parent, GTK_DIALOG_DESTROY_WITH_PARENT, MessageTypeOf(type),
                              GTK_BUTTONS_NONE, "%s", ToUtf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), ToUtf8(caption).c_str());
-  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  gtk_window_set_position(GTK_WINDOW(dialog),
+                          parent != nullptr ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
   auto* data = new BoxData{std::make_shared<Answering>(), 0};
   for (const BoxButton& button : ButtonsOf(type)) {
@@ -824,7 +888,7 @@ void FreeMenuData(gpointer data, GClosure*) {
       menu, nullptr);
 }
 
-std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND, POINT at) {
+std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND owner, POINT at) {
   if (!OnGtkThread()) return nullptr;
   GtkWidget* popup = gtk_menu_new();
   gtk_style_context_add_class(gtk_widget_get_style_context(popup), "wydruki");
@@ -853,27 +917,50 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND,
   g_signal_connect_data(popup, "deactivate", G_CALLBACK(&OnMenuDone), data, &FreeMenuData,
                         GConnectFlags{});
   auto pending = std::make_unique<GtkPending>(popup, data->state);
+  // A menu a host asked for (ContextMenu) goes where the host said, not to the pointer.
+  if (const auto asked = tray_.TakeMenuPosition()) at = *asked;
+  GdkWindow* anchor = gdk_get_default_root_window();
+  GdkRectangle spot{at.x, at.y, 1, 1};
+  if (!X11Display()) {
+    // A Wayland popup hangs from a surface of ours and is placed relative to it: without one
+    // the compositor shows it as a stray window that takes no keys and cannot be dismissed.
+    // With no window of ours on screen the host's own drawing of the exported menu serves.
+    GtkWindow* parent = ShownTopLevel(owner);
+    if (parent == nullptr) {
+      DebugLine(DebugArea::kDisplay, "popup menu: no window to hang it from; left to the host");
+      data->state->Give(0);
+      return pending;
+    }
+    anchor = gtk_widget_get_window(GTK_WIDGET(parent));
+    spot = GdkRectangle{0, 0, 1, 1};
+    int x = 0;
+    int y = 0;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    if (seat != nullptr &&
+        gdk_window_get_device_position(anchor, gdk_seat_get_pointer(seat), &x, &y, nullptr) &&
+        x >= 0 && y >= 0 && x < gdk_window_get_width(anchor) && y < gdk_window_get_height(anchor))
+      spot = GdkRectangle{x, y, 1, 1};
+  }
   // GTK places a menu by the event that opened it; a menu opened from a timer or a tray
-  // message has none, so it gets a press of the right button where the pointer is.
+  // message has none, so it gets a press of the right button at the spot.
   GdkDisplay* display = gdk_display_get_default();
   GdkSeat* seat = gdk_display_get_default_seat(display);
   GdkEvent* trigger = gdk_event_new(GDK_BUTTON_PRESS);
-  trigger->button.window = GDK_WINDOW(g_object_ref(gdk_get_default_root_window()));
+  trigger->button.window = GDK_WINDOW(g_object_ref(anchor));
   trigger->button.send_event = TRUE;
   // A menu opened by a click on the tray icon is shown later, from the program's loop (perhaps
   // between two printed pages), when the button's release may already be waiting: GTK
   // measures that release against the menu's opening time, so the menu opens with the
   // click's own server time or the release closes it at once.
   trigger->button.time = tray_.LastClickTime();
-  trigger->button.x = at.x;
-  trigger->button.y = at.y;
+  trigger->button.x = spot.x;
+  trigger->button.y = spot.y;
   trigger->button.x_root = at.x;
   trigger->button.y_root = at.y;
   trigger->button.button = 3;
   if (seat != nullptr) gdk_event_set_device(trigger, gdk_seat_get_pointer(seat));
-  GdkRectangle spot{at.x, at.y, 1, 1};
-  gtk_menu_popup_at_rect(GTK_MENU(popup), gdk_get_default_root_window(), &spot,
-                         GDK_GRAVITY_SOUTH_EAST, GDK_GRAVITY_NORTH_WEST, trigger);
+  gtk_menu_popup_at_rect(GTK_MENU(popup), anchor, &spot, GDK_GRAVITY_SOUTH_EAST,
+                         GDK_GRAVITY_NORTH_WEST, trigger);
   gdk_event_free(trigger);
   if (!gtk_widget_get_visible(popup)) data->state->Give(0);  // no grab: nothing to choose
   return pending;
@@ -882,6 +969,9 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND,
 }  // namespace
 
 std::unique_ptr<DisplayDriver> MakeGtkDisplay() {
+  // Nothing here draws with OpenGL, yet GDK probes the GL visuals at start-up, which maps the
+  // whole of Mesa (tens of megabytes of a compiler) into the agent. A user's own GDK_GL wins.
+  g_setenv("GDK_GL", "disable", FALSE);
   if (!gtk_init_check(nullptr, nullptr)) return nullptr;
   return std::make_unique<GtkDisplay>();
 }
