@@ -450,6 +450,7 @@ class GtkDisplay final : public DisplayDriver {
     g_signal_connect(window, "delete-event", G_CALLBACK(&OnDeleteEvent), handle);
     g_signal_connect(window, "key-press-event", G_CALLBACK(&OnKeyPress), handle);
     g_signal_connect(window, "focus-in-event", G_CALLBACK(&OnFocusIn), handle);
+    g_signal_connect(window, "focus-out-event", G_CALLBACK(&OnFocusOut), handle);
     gtk_widget_add_events(native.widget, GDK_BUTTON_PRESS_MASK);
     g_signal_connect(window, "button-press-event", G_CALLBACK(&OnButtonPress), handle);
     // A toplevel is destroyed only through DestroyWindow.
@@ -651,6 +652,24 @@ class GtkDisplay final : public DisplayDriver {
 
   static gboolean OnButtonPress(GtkWidget*, GdkEvent*, gpointer data) {
     Touched(HandleOf(data));
+    return DismissUngrabbedPopup();
+  }
+
+  // A Wayland popup opened for a host's request has no input grab (the compositor grants one
+  // only for an input event of our own): the keys stay with its window, which hands them on,
+  // and a click on the window or focus going elsewhere dismisses it, as a grab would.
+  static GtkWidget* UngrabbedPopup() {
+    GtkWidget* popup = Self() != nullptr ? Self()->ungrabbed_popup_ : nullptr;
+    return popup != nullptr && gtk_widget_get_visible(popup) ? popup : nullptr;
+  }
+  static gboolean DismissUngrabbedPopup() {
+    GtkWidget* popup = UngrabbedPopup();
+    if (popup == nullptr) return FALSE;
+    gtk_menu_shell_deactivate(GTK_MENU_SHELL(popup));
+    return TRUE;
+  }
+  static gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer) {
+    DismissUngrabbedPopup();
     return FALSE;
   }
 
@@ -682,6 +701,10 @@ class GtkDisplay final : public DisplayDriver {
   }
 
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    if (GtkWidget* popup = UngrabbedPopup()) {
+      gtk_widget_event(popup, reinterpret_cast<GdkEvent*>(event));
+      return TRUE;
+    }
     WPARAM key = 0;
     if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) key = VK_RETURN;
     if (event->keyval == GDK_KEY_Escape) key = VK_ESCAPE;
@@ -769,6 +792,7 @@ class GtkDisplay final : public DisplayDriver {
   std::map<HWND, Native> natives_;
   bool syncing_ = false;
   GSource* signal_source_ = nullptr;
+  GtkWidget* ungrabbed_popup_ = nullptr;  // a weak reference
   DesktopTray tray_;
 };
 
@@ -962,6 +986,15 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND 
   gtk_menu_popup_at_rect(GTK_MENU(popup), anchor, &spot, GDK_GRAVITY_SOUTH_EAST,
                          GDK_GRAVITY_NORTH_WEST, trigger);
   gdk_event_free(trigger);
+  if (!X11Display()) {
+    if (ungrabbed_popup_ != nullptr)
+      g_object_remove_weak_pointer(G_OBJECT(ungrabbed_popup_),
+                                   reinterpret_cast<gpointer*>(&ungrabbed_popup_));
+    ungrabbed_popup_ = popup;
+    g_object_add_weak_pointer(G_OBJECT(popup), reinterpret_cast<gpointer*>(&ungrabbed_popup_));
+    // Up and Down then move from the first entry, as in a menu opened from the keyboard.
+    gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
+  }
   if (!gtk_widget_get_visible(popup)) data->state->Give(0);  // no grab: nothing to choose
   return pending;
 }
