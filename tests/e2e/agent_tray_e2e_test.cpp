@@ -227,6 +227,13 @@ TEST_F(AgentTrayTest, IdleTipAndADoubleClickOpensTheConfigurationWindow) {
         std::string("import -window root ") + shots + "/agent_xfce_panel.png";
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
+  // A host that asks the item for its menu (ContextMenu) gets the popup where it said.
+  ASSERT_TRUE(client_->ContextMenu(300, 200));
+  EXPECT_TRUE(AgentHarness::WaitUntil([] {
+    return Output("xwininfo -root -tree | grep wydrukid95 | grep -c '+300+200 '") != "0\n";
+  })) << "no popup at the host's 300,200:\n"
+      << Output("xwininfo -root -tree | grep wydrukid95");
+  EXPECT_EQ(std::system("xdotool key Escape"), 0);
   // The panel (the notification area alone on the top edge) shows the icon first from the
   // left; a right click opens the host's own drawing of the exported menu, whose "Koniec"
   // (mnemonic K) ends the agent.

@@ -261,6 +261,10 @@ class Client {
     return Done(Call("/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate",
                      g_variant_new("(ii)", 1, 1)));
   }
+  bool ContextMenu(int x, int y) {
+    return Done(Call("/StatusNotifierItem", "org.kde.StatusNotifierItem", "ContextMenu",
+                     g_variant_new("(ii)", x, y)));
+  }
   std::string TipTitle() {
     GVariant* reply = Call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
                            g_variant_new("(ss)", "org.kde.StatusNotifierItem", "ToolTip"));

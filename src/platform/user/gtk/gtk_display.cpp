@@ -941,7 +941,8 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND 
   g_signal_connect_data(popup, "deactivate", G_CALLBACK(&OnMenuDone), data, &FreeMenuData,
                         GConnectFlags{});
   auto pending = std::make_unique<GtkPending>(popup, data->state);
-  // A menu a host asked for (ContextMenu) goes where the host said, not to the pointer.
+  // The menu's top-left corner goes to the point, as TPM_LEFTALIGN puts it; a menu a host
+  // asked for (ContextMenu) goes where the host said, not to the pointer.
   if (const auto asked = tray_.TakeMenuPosition()) at = *asked;
   GdkWindow* anchor = gdk_get_default_root_window();
   GdkRectangle spot{at.x, at.y, 1, 1};
@@ -983,7 +984,7 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND 
   trigger->button.y_root = at.y;
   trigger->button.button = 3;
   if (seat != nullptr) gdk_event_set_device(trigger, gdk_seat_get_pointer(seat));
-  gtk_menu_popup_at_rect(GTK_MENU(popup), anchor, &spot, GDK_GRAVITY_SOUTH_EAST,
+  gtk_menu_popup_at_rect(GTK_MENU(popup), anchor, &spot, GDK_GRAVITY_NORTH_WEST,
                          GDK_GRAVITY_NORTH_WEST, trigger);
   gdk_event_free(trigger);
   if (!X11Display()) {
