@@ -198,12 +198,15 @@ void DesktopTray::Moved(const Key& key) {
 
 void DesktopTray::WindowShown(HWND window, bool visible) {
   if (visible) {
-    if (std::exchange(awaiting_window_, false)) {
+    // A window the person had open already is theirs, not a stand-in to put away later.
+    const bool newly = shown_.insert(window).second;
+    if (std::exchange(awaiting_window_, false) && newly) {
       shown_instead_ = window;
       touched_ = false;
     }
     return;
   }
+  shown_.erase(window);
   if (window == shown_instead_) shown_instead_ = nullptr;
   startup_hide_seen_ = true;
   if (show_pending_) {

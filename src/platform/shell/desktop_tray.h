@@ -29,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -86,6 +87,7 @@ class DesktopTray {
   bool awaiting_window_ = false;  // a double click was posted; the next window shown is its
   HWND shown_instead_ = nullptr;  // the window shown because no icon could be seen
   bool touched_ = false;          // ...and the person did something in it
+  std::set<HWND> shown_;          // top-level windows on screen
 };
 
 }  // namespace wydruki::platform
