@@ -17,8 +17,7 @@ packages=(
   # the notification-area tests: an SNI host
   xfce4-panel
   # the Wayland desktop test: a compositor with a headless output, its bar's tray, screenshots
-  # and a virtual keyboard
-  sway waybar grim wtype
+  sway waybar grim
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   # Wine runs the Windows programs; its end-to-end test also needs PostScript to PDF (and the

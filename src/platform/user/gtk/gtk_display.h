@@ -157,7 +157,6 @@ class GtkDisplay final : public DisplayDriver {
   static GtkWidget* UngrabbedPopup();
   static gboolean DismissUngrabbedPopup();
   static gboolean OnFocusIn(GtkWidget*, GdkEvent*, gpointer data);
-  static gboolean OnFocusOut(GtkWidget*, GdkEvent*, gpointer);
   static void OnRealizeTopLevel(GtkWidget* widget, gpointer data);
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data);
   static void OnClicked(GtkButton*, gpointer data);

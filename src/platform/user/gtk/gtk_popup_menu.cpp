@@ -120,8 +120,6 @@ std::unique_ptr<PendingAnswer> GtkDisplay::ShowPopupMenu(const Menu& menu, HWND 
                                    reinterpret_cast<gpointer*>(&ungrabbed_popup_));
     ungrabbed_popup_ = popup;
     g_object_add_weak_pointer(G_OBJECT(popup), reinterpret_cast<gpointer*>(&ungrabbed_popup_));
-    // Up and Down then move from the first entry, as in a menu opened from the keyboard.
-    gtk_menu_shell_select_first(GTK_MENU_SHELL(popup), TRUE);
   }
   if (!gtk_widget_get_visible(popup)) data->state->Give(0);  // no grab: nothing to choose
   return pending;

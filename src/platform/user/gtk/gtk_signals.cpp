@@ -65,8 +65,9 @@ gboolean GtkDisplay::OnButtonPress(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 // A Wayland popup opened for a host's request has no input grab (the compositor grants one
-// only for an input event of our own): the keys stay with its window, which hands them on,
-// and a click on the window or focus going elsewhere dismisses it, as a grab would.
+// only for an input event of our own), so a click outside it reaches its window instead of
+// dismissing it: the window dismisses it, as a grab would. (Focus moving is no sign: the
+// compositor moves the keyboard between the popup and its window by itself.)
 GtkWidget* GtkDisplay::UngrabbedPopup() {
   GtkWidget* popup = Self() != nullptr ? Self()->ungrabbed_popup_ : nullptr;
   return popup != nullptr && gtk_widget_get_visible(popup) ? popup : nullptr;
@@ -77,11 +78,6 @@ gboolean GtkDisplay::DismissUngrabbedPopup() {
   if (popup == nullptr) return FALSE;
   gtk_menu_shell_deactivate(GTK_MENU_SHELL(popup));
   return TRUE;
-}
-
-gboolean GtkDisplay::OnFocusOut(GtkWidget*, GdkEvent*, gpointer) {
-  DismissUngrabbedPopup();
-  return FALSE;
 }
 
 // Tells the window manager which title-bar buttons and functions the window's styles offer.
@@ -112,10 +108,6 @@ gboolean GtkDisplay::OnFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 gboolean GtkDisplay::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
-  if (GtkWidget* popup = UngrabbedPopup()) {
-    gtk_widget_event(popup, reinterpret_cast<GdkEvent*>(event));
-    return TRUE;
-  }
   WPARAM key = 0;
   if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter) key = VK_RETURN;
   if (event->keyval == GDK_KEY_Escape) key = VK_ESCAPE;

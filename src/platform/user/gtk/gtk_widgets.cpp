@@ -98,7 +98,6 @@ void GtkDisplay::CreateTopLevel(HWND handle, const Window& w, Native& native) {
   g_signal_connect(window, "delete-event", G_CALLBACK(&OnDeleteEvent), handle);
   g_signal_connect(window, "key-press-event", G_CALLBACK(&OnKeyPress), handle);
   g_signal_connect(window, "focus-in-event", G_CALLBACK(&OnFocusIn), handle);
-  g_signal_connect(window, "focus-out-event", G_CALLBACK(&OnFocusOut), handle);
   gtk_widget_add_events(native.widget, GDK_BUTTON_PRESS_MASK);
   g_signal_connect(window, "button-press-event", G_CALLBACK(&OnButtonPress), handle);
   // A toplevel is destroyed only through DestroyWindow.
