@@ -5,7 +5,6 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <future>
 #include <string>
 #include <vector>
@@ -23,25 +22,13 @@ constexpr UINT kCallback = WM_USER + 123;
 std::vector<LPARAM> tray_messages;
 std::vector<WPARAM> commands;
 HMENU popup_menu = nullptr;
-DesktopTray* the_tray = nullptr;
-HWND configuration = nullptr;
-std::vector<WPARAM> keys;
 
-// Behaves as the program's tray component: a right button press opens its popup, a double
-// click shows the configuration window (of which the test's tray hears, as a driver's would).
+// Behaves as the program's tray component: a right button press opens its popup.
 LRESULT CALLBACK Program(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kCallback) {
     tray_messages.push_back(lparam);
     if (lparam == WM_RBUTTONDOWN)
       TrackPopupMenu(popup_menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, 0, 0, 0, window, nullptr);
-    if (lparam == WM_LBUTTONDBLCLK && configuration != nullptr) {
-      ShowWindow(configuration, SW_SHOW);
-      the_tray->WindowShown(configuration, true);
-    }
-    return 0;
-  }
-  if (message == WM_KEYDOWN) {
-    keys.push_back(wparam);
     return 0;
   }
   if (message == WM_COMMAND) {
@@ -141,58 +128,6 @@ TEST(DesktopTrayTest, TheProgramsMenuIsExportedFollowedAndItsCommandsComeBack) {
   tray.reset();
   DestroyMenu(popup_menu);
   DestroyWindow(window);
-}
-
-// A panel that exits takes the icon with it: the window is shown in its place, and put away
-// again (Enter, its "OK") when a host is back, unless the person has used it meanwhile.
-TEST(DesktopTrayTest, WhenTheLastHostGoesTheWindowIsShownAndPutAwayWhenOneReturns) {
-  Log<Registration> registrations;
-  Watcher watcher(registrations, true);
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = &Program;
-  wc.lpszClassName = "TrayHostLossForTest";
-  ASSERT_NE(RegisterClassA(&wc), 0);
-  HWND owner = CreateWindowExA(0, "TrayHostLossForTest", "", 0, 0, 0, 10, 10, nullptr, nullptr,
-                               nullptr, nullptr);
-  configuration = CreateWindowExA(0, "TrayHostLossForTest", "Wydruki dla D95", WS_CAPTION, 0, 0,
-                                  100, 100, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(configuration, nullptr);
-  auto tray = std::make_unique<DesktopTray>();
-  the_tray = tray.get();
-  tray_messages.clear();
-  keys.clear();
-  TrayIconState icon{owner, 0, Icon(1, 2, 3), "Wydruk dla D'95", kCallback};
-  ASSERT_TRUE(tray->Add(icon));
-  ASSERT_TRUE(Pump([&] { return registrations.Size() >= 1; }));
-  tray->WindowShown(owner, false);  // the start-up's hide
-  const auto double_clicks = [] {
-    return std::count(tray_messages.begin(), tray_messages.end(), WM_LBUTTONDBLCLK);
-  };
-
-  watcher.SetHost(false);
-  ASSERT_TRUE(Pump([&] { return double_clicks() == 1; })) << "no window shown for the lost icon";
-  EXPECT_TRUE(IsWindowVisible(configuration));
-  watcher.SetHost(true);
-  ASSERT_TRUE(Pump([&] { return !keys.empty(); })) << "the window stayed when the host came back";
-  EXPECT_EQ(keys, (std::vector<WPARAM>{VK_RETURN}));
-
-  // Touched in between: left on screen. The next loss shows it again (the tray is told it
-  // is shown), proving the return was handled before.
-  ShowWindow(configuration, SW_HIDE);
-  tray->WindowShown(configuration, false);
-  watcher.SetHost(false);
-  ASSERT_TRUE(Pump([&] { return double_clicks() == 2; }));
-  tray->WindowTouched(configuration);
-  watcher.SetHost(true);
-  watcher.SetHost(false);
-  ASSERT_TRUE(Pump([&] { return double_clicks() == 3; }));
-  EXPECT_EQ(keys.size(), 1u) << "a window the person used was put away";
-
-  the_tray = nullptr;
-  tray.reset();
-  DestroyWindow(configuration);
-  configuration = nullptr;
-  DestroyWindow(owner);
 }
 
 }  // namespace
