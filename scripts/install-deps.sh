@@ -20,6 +20,8 @@ packages=(
   xfce4-panel
   # the print-system tests beside a printer advertised on the network (DNS-SD)
   avahi-daemon avahi-utils libnss-mdns cups-ipp-utils iproute2
+  # the Wayland desktop test: a compositor with a headless output, its bar's tray, screenshots
+  sway waybar grim
 )
 if [ "${WYDRUKI_WINDOWS:-1}" = 1 ]; then
   # Wine runs the Windows programs; its end-to-end test also needs PostScript to PDF (and the

@@ -19,7 +19,8 @@ if [ -z "${WYDRUKI_TRAY_SESSION:-}" ]; then
   export XDG_DATA_HOME=$work/data
   status=0
   dbus-run-session -- "$0" "$@" || status=$?
-  rm -rf "$work"
+  # xfconfd may still be writing its settings as the session ends: a second try removes them.
+  rm -rf "$work" 2>/dev/null || rm -rf "$work" || true
   exit $status
 fi
 work=$WYDRUKI_TRAY_SESSION

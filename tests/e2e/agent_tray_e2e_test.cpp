@@ -227,6 +227,17 @@ TEST_F(AgentTrayTest, IdleTipAndADoubleClickOpensTheConfigurationWindow) {
         std::string("import -window root ") + shots + "/agent_xfce_panel.png";
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
+  // A host that asks the item for its menu (ContextMenu) gets the popup where it said.
+  ASSERT_TRUE(client_->ContextMenu(300, 200));
+  EXPECT_TRUE(AgentHarness::WaitUntil([] {
+    return Output("xwininfo -root -tree | grep wydrukid95 | grep -c '+300+200 '") != "0\n";
+  })) << "no popup at the host's 300,200:\n"
+      << Output("xwininfo -root -tree | grep wydrukid95");
+  // Escape closes it (pressed again while it stays: the menu may not hold the keyboard yet).
+  EXPECT_TRUE(AgentHarness::WaitUntil([] {
+    return std::system("xdotool key Escape") == 0 &&
+           Output("xwininfo -root -tree | grep wydrukid95 | grep -c '+300+200 '") == "0\n";
+  })) << "Escape did not close the popup";
   // The panel (the notification area alone on the top edge) shows the icon first from the
   // left; a right click opens the host's own drawing of the exported menu, whose "Koniec"
   // (mnemonic K) ends the agent.
@@ -266,8 +277,7 @@ TEST_F(AgentTrayTest, ALongJobAnimatesShowsProgressAndCancelsFromTheMenu) {
   });
   EXPECT_GE(frames_seen.size(), 3u) << "animation frames seen: " << frames_seen.size();
   // While a job prints, the settings cannot be changed: only cancel and end are offered.
-  EXPECT_EQ(client_->MenuLabels(),
-            "1:_Anuluj wydruk|2:K_onfiguracja (off)|3:separator|4:_Koniec");
+  EXPECT_EQ(client_->MenuLabels(), "1:_Anuluj wydruk|2:K_onfiguracja (off)|3:separator|4:_Koniec");
   ASSERT_TRUE(client_->Click(1));
   EXPECT_TRUE(AgentHarness::WaitUntil([&] {
     return agent_.Count(agent_.Trace(), "ABORTDOC") == 1;
@@ -281,15 +291,24 @@ TEST_F(AgentTrayTest, ALongJobAnimatesShowsProgressAndCancelsFromTheMenu) {
   EXPECT_EQ(agent_.WaitForExit(pid_, std::chrono::seconds(20)), std::optional<int>(0));
 }
 
-TEST_F(AgentTrayTest, APanelRestartRegistersTheItemAgain) {
+// While the panel is gone nothing shows the icon: the configuration window stands in for it
+// until the restarted panel shows the item again.
+TEST_F(AgentTrayTest, APanelRestartShowsTheWindowMeanwhileAndRegistersTheItemAgain) {
   StartAgent();
+  const int shows = Shows();
+  const int hides = agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95");
   panel_.Stop();
   ASSERT_TRUE(AgentHarness::WaitUntil([] { return !Panel::WatcherRunning(); }));
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] { return Shows() > shows; }))
+      << "with the panel gone the configuration window stayed hidden";
   panel_.Start();
   EXPECT_TRUE(AgentHarness::WaitUntil([&] {
     return RegisteredItems().find(service_) != std::string::npos;
   })) << "listed after the restart: "
       << RegisteredItems();
+  EXPECT_TRUE(AgentHarness::WaitUntil([&] {
+    return agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95") > hides;
+  })) << "the window stayed on screen after the panel came back";
   agent_.Stop();
   EXPECT_EQ(agent_.WaitForExit(pid_, std::chrono::seconds(20)), std::optional<int>(0));
 }
@@ -316,6 +335,9 @@ TEST_F(AgentXembedTrayTest, WithNoNotificationAreaTheWindowComesBackAndStderrSay
 TEST_F(AgentXembedTrayTest, ATrayStartedLaterGetsTheIconItsPopupAndDoubleClick) {
   StartAgentOnly();
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  // With no tray at start the window comes back in the icon's place.
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return Shows() >= 2; }));
+  const int hides = agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95");
   Child tint2({"tint2"});
   // tint2's window gets a child when the icon docks.
   std::string tree;
@@ -350,16 +372,11 @@ TEST_F(AgentXembedTrayTest, ATrayStartedLaterGetsTheIconItsPopupAndDoubleClick) 
     EXPECT_EQ(std::system(command.c_str()), 0);
   }
   EXPECT_EQ(std::system("xdotool key Escape"), 0);
-  // With no tray at start the window came back; its "OK" button (client 180,232, 75 × 25)
-  // puts it away so that the double click has something to show.
-  const int hides = agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95");
-  const std::string window = Output("xdotool search --name '^Wydruki dla D95$' | head -1");
-  EXPECT_EQ(std::system(("xdotool mousemove --window " + window.substr(0, window.size() - 1) +
-                         " 217 244 click 1")
-                            .c_str()),
-            0);
-  ASSERT_TRUE(AgentHarness::WaitUntil(
-      [&] { return agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95") > hides; }));
+  // Now that the tray shows the icon, the window no one touched has gone away by itself, so
+  // that the double click has something to show.
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] {
+    return agent_.Count(agent_.Screen(), "HIDE Wydruki dla D95") > hides;
+  })) << "the window stayed on screen once the tray showed the icon";
   const int before = Shows();
   EXPECT_EQ(std::system((at + "click --repeat 2 --delay 80 1").c_str()), 0);
   EXPECT_TRUE(AgentHarness::WaitUntil([&] { return Shows() > before; }))

@@ -42,10 +42,7 @@ class DbusMenu {
   DbusMenu(const DbusMenu&) = delete;
   DbusMenu& operator=(const DbusMenu&) = delete;
 
-  bool Exported() const { return registration_ != 0; }
-  bool Known() const { return known_; }
   void SetEntries(std::vector<TrayMenuEntry> entries);
-  unsigned Revision() const { return revision_; }
 
  private:
   static void MethodCall(GDBusConnection*, const char*, const char*, const char*, const char*,

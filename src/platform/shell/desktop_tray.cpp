@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "common/debug_channel.h"
+#include "platform/api/kernel.h"
 #include "platform/api/user.h"
 #include "user/icon_pixmap.h"
 #include "shell/tray_presence.h"
@@ -20,6 +23,36 @@ std::optional<IconPicture> PictureOf(HICON icon) {
   const auto it = icons.find(icon);
   if (it == icons.end()) return std::nullopt;
   return DecodeIconImage(it->second->bits);
+}
+
+// The program file's name without its directory and extension.
+std::string ProgramId() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string name(path, length);
+  name = name.substr(name.find_last_of("\\/") + 1);
+  if (const auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
+  return name.empty() ? "program" : name;
+}
+
+// The text of the program's application window (UTF-8), or `fallback`.
+std::string ProgramTitle(const std::string& fallback) {
+  std::vector<HWND> tops;
+  {
+    UserLock lock(UserState::Instance().Lock());
+    tops = UserState::Instance().TopLevel();
+  }
+  HWND first = nullptr;
+  for (HWND window : tops) {
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    const DWORD ex_style = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
+    if ((style & WS_CAPTION) != WS_CAPTION || (ex_style & WS_EX_TOOLWINDOW) != 0) continue;
+    // Handles are given out in ascending order: the smallest is the earliest.
+    if (first == nullptr || window < first) first = window;
+  }
+  char text[256] = {};
+  if (first == nullptr || GetWindowTextA(first, text, sizeof text) <= 0) return fallback;
+  return Windows1250ToUtf8(text);
 }
 
 }  // namespace
@@ -50,15 +83,16 @@ bool DesktopTray::Add(const TrayIconState& icon) {
                                        std::to_string(message));
     PostMessageA(key.first, callback, key.second, static_cast<LPARAM>(message));
   };
+  const std::string id = ProgramId();
   entry->presence = std::make_unique<TrayPresence>(
-      "wydrukid95", "Wydruki z D'95",
+      id, ProgramTitle(id),
       TrayPresence::Callbacks{post,
                               [this](UINT_PTR command) {
                                 if (menu_owner_ != nullptr)
                                   PostMessageA(menu_owner_, WM_COMMAND, command, 0);
                               },
-                              [this, key] { RequestMenu(key); }, [this, key] { Unreachable(key); },
-                              nullptr});
+                              [this, key] { RequestMenu(key); }, [this] { Unreachable(); },
+                              [this, key](TrayPresence::Place) { Moved(key); }});
   Entry& added = *entry;
   icons_[key] = std::move(entry);
   Update(added, icon);
@@ -73,7 +107,10 @@ bool DesktopTray::Modify(const TrayIconState& icon) {
   return true;
 }
 
-void DesktopTray::Delete(const TrayIconState& icon) { icons_.erase(Key{icon.window, icon.id}); }
+void DesktopTray::Delete(const TrayIconState& icon) {
+  icons_.erase(Key{icon.window, icon.id});
+  if (unseen_key_ == Key{icon.window, icon.id}) unseen_ = false;
+}
 
 void DesktopTray::Update(Entry& entry, const TrayIconState& icon) {
   entry.state = icon;
@@ -125,21 +162,52 @@ void DesktopTray::MenuChanged(HMENU menu) {
   for (auto& [key, entry] : icons_) entry->presence->SetMenu(entries);
 }
 
-void DesktopTray::Unreachable(const Key& key) {
+void DesktopTray::Unreachable() {
   if (told_) return;
   told_ = true;
-  unreachable_ = key;
   std::fprintf(stderr,
                "wydrukid95: this desktop has no notification area; the configuration window "
                "stays on screen so the agent can still be configured and ended\n");
-  if (startup_hide_seen_)
-    ShowInstead();
-  else
-    show_pending_ = true;
 }
 
-void DesktopTray::WindowShown(HWND, bool visible) {
-  if (visible) return;
+void DesktopTray::Moved(const Key& key) {
+  const bool seen = std::any_of(icons_.begin(), icons_.end(), [](const auto& icon) {
+    const auto place = icon.second->presence->Where();
+    return place == TrayPresence::Place::kStatusNotifier || place == TrayPresence::Place::kXembed;
+  });
+  const bool undecided = std::all_of(icons_.begin(), icons_.end(), [](const auto& icon) {
+    return icon.second->presence->Where() == TrayPresence::Place::kUndecided;
+  });
+  if (undecided || seen == !unseen_) return;
+  unseen_ = !seen;
+  if (unseen_) {
+    unseen_key_ = key;
+    DebugLine(DebugArea::kDisplay, "tray: no icon can be seen; the window is shown instead");
+    if (startup_hide_seen_)
+      ShowInstead();
+    else
+      show_pending_ = true;
+    return;
+  }
+  show_pending_ = false;
+  awaiting_window_ = false;
+  const HWND window = std::exchange(shown_instead_, nullptr);
+  DebugLine(DebugArea::kDisplay, "tray: an icon can be seen again");
+  if (window != nullptr && !touched_ && IsWindowVisible(window)) PutAwayWindow(window);
+}
+
+void DesktopTray::WindowShown(HWND window, bool visible) {
+  if (visible) {
+    // A window the person had open already is theirs, not a stand-in to put away later.
+    const bool newly = shown_.insert(window).second;
+    if (std::exchange(awaiting_window_, false) && newly) {
+      shown_instead_ = window;
+      touched_ = false;
+    }
+    return;
+  }
+  shown_.erase(window);
+  if (window == shown_instead_) shown_instead_ = nullptr;
   startup_hide_seen_ = true;
   if (show_pending_) {
     show_pending_ = false;
@@ -147,13 +215,18 @@ void DesktopTray::WindowShown(HWND, bool visible) {
   }
 }
 
+void DesktopTray::WindowTouched(HWND window) {
+  if (window == shown_instead_) touched_ = true;
+}
+
 void DesktopTray::ShowInstead() {
-  const auto it = icons_.find(unreachable_);
-  if (it == icons_.end()) return;
+  const auto it = icons_.find(unseen_key_);
+  if (it == icons_.end() || !unseen_) return;
   // The program's own double-click handling shows its configuration window.
+  awaiting_window_ = true;
   const UINT callback = it->second->state.callback;
   for (const UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-    PostMessageA(unreachable_.first, callback, unreachable_.second, message);
+    PostMessageA(unseen_key_.first, callback, unseen_key_.second, message);
 }
 
 std::uint32_t DesktopTray::LastClickTime() const {
@@ -171,9 +244,12 @@ std::string DesktopTray::TakeActivationToken() {
   return {};
 }
 
-int DesktopTray::Place(HWND window, UINT id) const {
-  const auto it = icons_.find(Key{window, id});
-  return it == icons_.end() ? -1 : static_cast<int>(it->second->presence->Where());
+std::optional<POINT> DesktopTray::TakeMenuPosition() {
+  std::optional<POINT> position;
+  for (auto& [key, entry] : icons_)
+    if (const auto at = entry->presence->TakeMenuPosition())
+      position = POINT{at->first, at->second};
+  return position;
 }
 
 }  // namespace wydruki::platform

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 
 #include "platform/api/user.h"
 
@@ -15,6 +17,8 @@ constexpr const char* kMenuPath = "/MenuBar";
 constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr int kSizes[] = {16, 22, 32};
+// The shortest time between two NewToolTip signals.
+constexpr std::int64_t kTipIntervalMs = 500;
 
 constexpr const char* kIntrospection = R"xml(<node>
   <interface name="org.kde.StatusNotifierItem">
@@ -61,7 +65,14 @@ std::string NextBusName() {
 
 GVariant* EmptyPixmaps() { return g_variant_new_array(G_VARIANT_TYPE("(iiay)"), nullptr, 0); }
 
+std::int64_t NowMs() { return g_get_monotonic_time() / 1000; }
+
 }  // namespace
+
+struct ArrivalLog {
+  std::mutex lock;
+  std::map<std::pair<std::string, guint32>, std::int64_t> times;  // (sender, serial) -> ms
+};
 
 StatusNotifierItem::StatusNotifierItem(GDBusConnection* connection, std::string id,
                                        std::string title, Callbacks callbacks)
@@ -77,7 +88,12 @@ StatusNotifierItem::StatusNotifierItem(GDBusConnection* connection, std::string 
                                   if (callbacks_.menu_wanted) callbacks_.menu_wanted();
                                 }}),
       bus_name_(NextBusName()),
-      cancellable_(g_cancellable_new()) {
+      cancellable_(g_cancellable_new()),
+      arrivals_(std::make_shared<ArrivalLog>()) {
+  // The filter may still run on GDBus's thread after it is removed: it holds the log itself.
+  filter_ = g_dbus_connection_add_filter(
+      connection_, &StatusNotifierItem::Arrived, new std::shared_ptr<ArrivalLog>(arrivals_),
+      [](gpointer data) { delete static_cast<std::shared_ptr<ArrivalLog>*>(data); });
   static const GDBusInterfaceVTable vtable = {
       &StatusNotifierItem::MethodCall, &StatusNotifierItem::GetProperty, nullptr, {}};
   registration_ = g_dbus_connection_register_object(connection_, kItemPath, InterfaceInfo(),
@@ -87,11 +103,17 @@ StatusNotifierItem::StatusNotifierItem(GDBusConnection* connection, std::string 
                                         &NameLost, this, nullptr);
   watch_ = g_bus_watch_name_on_connection(connection_, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                           &WatcherAppeared, &WatcherVanished, this, nullptr);
+  host_signals_ = g_dbus_connection_signal_subscribe(
+      connection_, kWatcherName, kWatcherName, nullptr, kWatcherPath, nullptr,
+      G_DBUS_SIGNAL_FLAGS_NONE, &StatusNotifierItem::HostSignal, this, nullptr);
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
   g_cancellable_cancel(cancellable_);
   g_object_unref(cancellable_);
+  if (tip_timer_ != 0) g_source_remove(tip_timer_);
+  g_dbus_connection_signal_unsubscribe(connection_, host_signals_);
+  g_dbus_connection_remove_filter(connection_, filter_);
   g_bus_unwatch_name(watch_);
   g_bus_unown_name(owner_);
   if (registration_ != 0) g_dbus_connection_unregister_object(connection_, registration_);
@@ -108,7 +130,58 @@ void StatusNotifierItem::SetIcon(const IconPicture& picture) {
 void StatusNotifierItem::SetTip(const std::string& utf8) {
   if (utf8 == tip_) return;
   tip_ = utf8;
+  if (tip_timer_ != 0) return;  // the change waiting to be announced now carries this text
+  const std::int64_t since = NowMs() - tip_announced_ms_;
+  if (tip_announced_ms_ < 0 || since >= kTipIntervalMs) {
+    AnnounceTip();
+    return;
+  }
+  tip_timer_ = g_timeout_add(static_cast<guint>(kTipIntervalMs - since), &TipDue, this);
+}
+
+gboolean StatusNotifierItem::TipDue(gpointer data) {
+  auto* self = static_cast<StatusNotifierItem*>(data);
+  self->tip_timer_ = 0;
+  self->AnnounceTip();
+  return G_SOURCE_REMOVE;
+}
+
+void StatusNotifierItem::AnnounceTip() {
+  tip_announced_ms_ = NowMs();
   Emit("NewToolTip", nullptr);
+}
+
+std::optional<std::pair<int, int>> StatusNotifierItem::TakeMenuPosition() {
+  std::optional<std::pair<int, int>> position;
+  position.swap(menu_position_);
+  return position;
+}
+
+GDBusMessage* StatusNotifierItem::Arrived(GDBusConnection*, GDBusMessage* message,
+                                          gboolean incoming, gpointer data) {
+  if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL ||
+      g_strcmp0(g_dbus_message_get_member(message), "Activate") != 0 ||
+      g_strcmp0(g_dbus_message_get_path(message), kItemPath) != 0)
+    return message;
+  auto& log = **static_cast<std::shared_ptr<ArrivalLog>*>(data);
+  const char* sender = g_dbus_message_get_sender(message);
+  std::lock_guard guard(log.lock);
+  // Entries are taken as the calls are handled; a few that never are must not pile up.
+  if (log.times.size() > 64) log.times.clear();
+  log.times[{sender != nullptr ? sender : "", g_dbus_message_get_serial(message)}] = NowMs();
+  return message;
+}
+
+std::int64_t StatusNotifierItem::ArrivalMs(GDBusMethodInvocation* invocation) {
+  GDBusMessage* message = g_dbus_method_invocation_get_message(invocation);
+  const char* sender = g_dbus_message_get_sender(message);
+  std::lock_guard guard(arrivals_->lock);
+  const auto it =
+      arrivals_->times.find({sender != nullptr ? sender : "", g_dbus_message_get_serial(message)});
+  if (it == arrivals_->times.end()) return NowMs();
+  const std::int64_t ms = it->second;
+  arrivals_->times.erase(it);
+  return ms;
 }
 
 void StatusNotifierItem::SetMenu(std::vector<TrayMenuEntry> entries) {
@@ -153,14 +226,18 @@ void StatusNotifierItem::MethodCall(GDBusConnection*, const char*, const char*, 
   // Every call is answered before the program hears of it: its handlers may run nested
   // loops (a popup, a message box) that would otherwise keep the host waiting.
   if (g_strcmp0(method, "Activate") == 0) {
+    const std::int64_t arrived_ms = self->ArrivalMs(invocation);
     g_dbus_method_invocation_return_value(invocation, nullptr);
-    const std::int64_t now_ms = g_get_monotonic_time() / 1000;
-    const UINT press = self->clicks_.Press(TrayButton::kLeft, now_ms);
+    const UINT press = self->clicks_.Press(TrayButton::kLeft, arrived_ms);
     self->Send({press, MouseSequence::Release(TrayButton::kLeft)});
     return;
   }
   if (g_strcmp0(method, "ContextMenu") == 0) {
+    gint32 x = 0;
+    gint32 y = 0;
+    g_variant_get(parameters, "(ii)", &x, &y);
     g_dbus_method_invocation_return_value(invocation, nullptr);
+    self->menu_position_ = std::make_pair(x, y);
     self->clicks_.Forget();
     self->Send({WM_RBUTTONDOWN, WM_RBUTTONUP});
     return;
@@ -224,13 +301,14 @@ void StatusNotifierItem::WatcherAppeared(GDBusConnection*, const char*, const ch
                                          gpointer data) {
   auto* self = static_cast<StatusNotifierItem*>(data);
   self->watcher_present_ = true;
-  self->registered_ = false;
+  self->accepted_ = false;
   if (self->name_owned_) self->Register();
 }
 
 void StatusNotifierItem::WatcherVanished(GDBusConnection*, const char*, gpointer data) {
   auto* self = static_cast<StatusNotifierItem*>(data);
   self->watcher_present_ = false;
+  self->accepted_ = false;
   self->SetHosted(false);
 }
 
@@ -253,12 +331,55 @@ void StatusNotifierItem::Registration(GObject* source, GAsyncResult* result, gpo
   }
   g_variant_unref(reply);
   auto* self = static_cast<StatusNotifierItem*>(data);
-  if (self->watcher_present_) self->SetHosted(true);
+  if (!self->watcher_present_) return;
+  self->accepted_ = true;
+  self->AskForHost();
+}
+
+void StatusNotifierItem::AskForHost() {
+  g_dbus_connection_call(
+      connection_, kWatcherName, kWatcherPath, "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", kWatcherName, "IsStatusNotifierHostRegistered"), G_VARIANT_TYPE("(v)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, cancellable_, &HostAnswer, this);
+}
+
+void StatusNotifierItem::HostAnswer(GObject* source, GAsyncResult* result, gpointer data) {
+  GError* error = nullptr;
+  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+  if (reply == nullptr && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+    g_error_free(error);
+    return;  // the item may be gone
+  }
+  auto* self = static_cast<StatusNotifierItem*>(data);
+  // A watcher without the property accepted the item: it shows items.
+  bool host = true;
+  if (reply != nullptr) {
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) host = g_variant_get_boolean(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+  } else {
+    g_error_free(error);
+  }
+  if (self->accepted_ && self->watcher_present_) self->SetHosted(host);
+}
+
+void StatusNotifierItem::HostSignal(GDBusConnection*, const char*, const char*, const char*,
+                                    const char* signal, GVariant*, gpointer data) {
+  auto* self = static_cast<StatusNotifierItem*>(data);
+  if (!self->accepted_) return;
+  if (g_strcmp0(signal, "StatusNotifierHostRegistered") == 0) {
+    self->SetHosted(true);
+    return;
+  }
+  // One host leaving may leave others: the watcher knows.
+  if (g_strcmp0(signal, "StatusNotifierHostUnregistered") == 0) self->AskForHost();
 }
 
 void StatusNotifierItem::SetHosted(bool hosted) {
-  const bool changed = hosted != registered_ || !reported_;
-  registered_ = hosted;
+  const bool changed = hosted != hosted_ || !reported_;
+  hosted_ = hosted;
   reported_ = true;
   // A host that comes back after a restart asks for everything anew; a hosted report is
   // given each time so that the owner can drop its fallback again.

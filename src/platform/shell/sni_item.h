@@ -8,9 +8,23 @@
 // over after a restart, the item registers again; when none is left, the owner hears that
 // the item is not hosted and can show the icon another way.
 //
+// A watcher accepting the item does not mean anything shows it: the watcher may run without
+// a host (a panel that exited, a session daemon that keeps the name). The item counts as
+// hosted only while the watcher's IsStatusNotifierHostRegistered is true, and follows the
+// watcher's StatusNotifierHostRegistered and ...Unregistered signals. A watcher that does not
+// answer the property at all is taken at its word: it accepted the item, so it has a host.
+//
 // A host's calls become the mouse messages the program's tray component expects: Activate
-// is a left click (two within the double-click time make a double click), ContextMenu a
-// right click, SecondaryActivate a middle click.
+// is a left click, ContextMenu a right click, SecondaryActivate a middle click. Two Activate
+// calls are a double click when they reach the bus within the desktop's double-click time:
+// each call's arrival is noted by a filter on the connection's own thread, because the item
+// hears of a call only when the program next turns its main context, perhaps after a page.
+// A host's ContextMenu position is kept for the popup the program then opens.
+//
+// Hosts re-read the whole tip and picture on every NewToolTip and NewIcon. A job changes the
+// tip with every page, far faster than anyone can read it, so NewToolTip is announced at most
+// twice a second; the last change is always announced, and the property always reads the
+// current text.
 #pragma once
 
 #include <gio/gio.h>
@@ -18,6 +32,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,13 +61,14 @@ class StatusNotifierItem {
   void SetIcon(const IconPicture& picture);
   void SetTip(const std::string& utf8);
   void SetMenu(std::vector<TrayMenuEntry> entries);
-  bool MenuKnown() const { return menu_.Known(); }
   void SetDoubleClickTime(unsigned ms) { clicks_.SetDoubleClickTime(ms); }
 
-  bool Registered() const { return registered_; }
   const std::string& BusName() const { return bus_name_; }
   // The last activation token a host gave, for raising a window; empty when none.
   std::string TakeActivationToken();
+  // Where the host asked for the context menu (screen coordinates), once; nothing when the
+  // last call was not ContextMenu.
+  std::optional<std::pair<int, int>> TakeMenuPosition();
 
  private:
   static void MethodCall(GDBusConnection*, const char*, const char*, const char*, const char*,
@@ -64,9 +80,17 @@ class StatusNotifierItem {
   static void WatcherAppeared(GDBusConnection*, const char*, const char*, gpointer);
   static void WatcherVanished(GDBusConnection*, const char*, gpointer);
   static void Registration(GObject*, GAsyncResult*, gpointer);
+  static void HostSignal(GDBusConnection*, const char*, const char*, const char*, const char*,
+                         GVariant*, gpointer);
+  static void HostAnswer(GObject*, GAsyncResult*, gpointer);
+  static GDBusMessage* Arrived(GDBusConnection*, GDBusMessage*, gboolean, gpointer);
+  static gboolean TipDue(gpointer);
 
   void Register();
+  void AskForHost();
   void SetHosted(bool hosted);
+  void AnnounceTip();
+  std::int64_t ArrivalMs(GDBusMethodInvocation* invocation);
   void Emit(const char* signal, GVariant* parameters);
   GVariant* Pixmaps() const;
   GVariant* ToolTip() const;
@@ -81,9 +105,14 @@ class StatusNotifierItem {
   guint registration_ = 0;
   guint owner_ = 0;
   guint watch_ = 0;
+  guint host_signals_ = 0;
+  guint filter_ = 0;
+  guint tip_timer_ = 0;
+  std::int64_t tip_announced_ms_ = -1;
   bool name_owned_ = false;
   bool watcher_present_ = false;
-  bool registered_ = false;
+  bool accepted_ = false;  // the watcher took the registration
+  bool hosted_ = false;    // ...and has a host that shows items
   bool reported_ = false;  // the owner has heard at least once
   GCancellable* cancellable_;
   // 16, 22 and 32 pixels, in ARGB32 network order.
@@ -91,6 +120,9 @@ class StatusNotifierItem {
   std::string tip_;
   MouseSequence clicks_;
   std::string activation_token_;
+  std::optional<std::pair<int, int>> menu_position_;
+  // Arrival times of Activate calls by message serial, written on GDBus's thread.
+  std::shared_ptr<struct ArrivalLog> arrivals_;
 };
 
 }  // namespace wydruki::platform

@@ -51,6 +51,7 @@ void TrayPresence::Show(const IconPicture& picture, const std::string& tip) {
           StatusNotifierItem::Callbacks{callbacks_.mouse, callbacks_.command,
                                         callbacks_.menu_wanted,
                                         [this](bool hosted) { Hosted(hosted); }});
+      item_->SetDoubleClickTime(DesktopDoubleClickTime());
       if (menu_known_) item_->SetMenu(menu_);
     } else {
       UseXembed();
@@ -66,21 +67,11 @@ void TrayPresence::Show(const IconPicture& picture, const std::string& tip) {
   }
 }
 
-void TrayPresence::Hide() {
-  if (!shown_) return;
-  shown_ = false;
-  xembed_.reset();
-  item_.reset();
-  place_ = Place::kUndecided;
-}
-
 void TrayPresence::SetMenu(std::vector<TrayMenuEntry> entries) {
   menu_ = entries;
   menu_known_ = true;
   if (item_) item_->SetMenu(std::move(entries));
 }
-
-bool TrayPresence::MenuKnown() const { return menu_known_; }
 
 std::string TrayPresence::TakeActivationToken() {
   return item_ ? item_->TakeActivationToken() : std::string();
@@ -88,9 +79,9 @@ std::string TrayPresence::TakeActivationToken() {
 
 std::uint32_t TrayPresence::LastClickTime() const { return xembed_ ? xembed_->LastClickTime() : 0; }
 
-unsigned long TrayPresence::XembedWindow() const { return xembed_ ? xembed_->DockedWindow() : 0; }
-
-std::string TrayPresence::BusName() const { return item_ ? item_->BusName() : std::string(); }
+std::optional<std::pair<int, int>> TrayPresence::TakeMenuPosition() {
+  return item_ ? item_->TakeMenuPosition() : std::nullopt;
+}
 
 void TrayPresence::Hosted(bool hosted) {
   if (hosted) {

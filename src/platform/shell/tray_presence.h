@@ -6,7 +6,8 @@
 // and go, and the item stays on the bus throughout so that a new watcher finds it at once.
 // When the first look finds neither a watcher nor an X11 tray (a bare X server, a Wayland
 // compositor without a tray), the owner is told once that the icon cannot be reached; an
-// XEmbed icon is still kept, so a tray started later receives it.
+// XEmbed icon is still kept, so a tray started later receives it. A watcher that has no host
+// (see StatusNotifierItem) counts as none: the XEmbed icon stays until a host shows the item.
 //
 // Everything runs on the thread-default GLib main context of the thread that made the object.
 #pragma once
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,18 +47,15 @@ class TrayPresence {
 
   // Shows the icon with this picture and tip (UTF-8), or changes them.
   void Show(const IconPicture& picture, const std::string& tip);
-  void Hide();
   void SetMenu(std::vector<TrayMenuEntry> entries);
-  bool MenuKnown() const;
 
   Place Where() const { return place_; }
   std::string TakeActivationToken();
+  // Where a host asked for the context menu, once (see StatusNotifierItem).
+  std::optional<std::pair<int, int>> TakeMenuPosition();
   // The X server time of the last click on an XEmbed icon (0: none, or the icon is an item,
   // whose hosts give no time).
   std::uint32_t LastClickTime() const;
-  // For tests: the XEmbed icon's window (0 when none is docked) and the item's bus name.
-  unsigned long XembedWindow() const;
-  std::string BusName() const;
 
  private:
   void Hosted(bool hosted);

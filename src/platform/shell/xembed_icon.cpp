@@ -18,14 +18,14 @@ std::optional<TrayButton> ButtonOf(guint button) {
   }
 }
 
-unsigned DoubleClickTime() {
+}  // namespace
+
+unsigned DesktopDoubleClickTime() {
   gint ms = 400;
   if (GtkSettings* settings = gtk_settings_get_default())
     g_object_get(settings, "gtk-double-click-time", &ms, nullptr);
   return ms > 0 ? static_cast<unsigned>(ms) : 400u;
 }
-
-}  // namespace
 
 // GtkStatusIcon is deprecated in favour of StatusNotifierItem, which is what this icon falls
 // back from; XEmbed trays have nothing else.
@@ -36,7 +36,7 @@ XembedIcon::XembedIcon(const std::string& title, std::function<void(UINT)> mouse
     : icon_(gtk_status_icon_new()),
       mouse_(std::move(mouse)),
       docked_(std::move(docked)),
-      clicks_(DoubleClickTime()) {
+      clicks_(DesktopDoubleClickTime()) {
   gtk_status_icon_set_title(icon_, title.c_str());
   g_signal_connect(icon_, "button-press-event", G_CALLBACK(&XembedIcon::Pressed), this);
   g_signal_connect(icon_, "button-release-event", G_CALLBACK(&XembedIcon::Released), this);
@@ -50,6 +50,10 @@ XembedIcon::~XembedIcon() {
 }
 
 void XembedIcon::SetIcon(const IconPicture& picture) {
+  if (picture.width <= 0 || picture.height <= 0 || picture.argb.empty()) {
+    gtk_status_icon_set_from_pixbuf(icon_, nullptr);  // an icon the program left empty
+    return;
+  }
   auto* bytes = new std::vector<std::uint8_t>(RgbaBytes(picture));
   GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
       bytes->data(), GDK_COLORSPACE_RGB, TRUE, 8, picture.width, picture.height, picture.width * 4,
@@ -67,10 +71,6 @@ void XembedIcon::SetTip(const std::string& utf8) {
 void XembedIcon::SetVisible(bool visible) { gtk_status_icon_set_visible(icon_, visible); }
 
 bool XembedIcon::Embedded() const { return gtk_status_icon_is_embedded(icon_); }
-
-unsigned long XembedIcon::DockedWindow() const {
-  return gtk_status_icon_is_embedded(icon_) ? gtk_status_icon_get_x11_window_id(icon_) : 0;
-}
 
 gboolean XembedIcon::Pressed(GtkStatusIcon*, GdkEventButton* event, gpointer data) {
   auto* self = static_cast<XembedIcon*>(data);

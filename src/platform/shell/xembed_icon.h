@@ -18,6 +18,9 @@
 
 namespace wydruki::platform {
 
+// The desktop's double-click time in milliseconds (GTK's setting, which follows the desktop's).
+unsigned DesktopDoubleClickTime();
+
 class XembedIcon {
  public:
   // `title` names the icon for the tray (UTF-8).
@@ -32,8 +35,6 @@ class XembedIcon {
   void SetTip(const std::string& utf8);
   void SetVisible(bool visible);
   bool Embedded() const;
-  // The X window the tray embeds, 0 when not docked.
-  unsigned long DockedWindow() const;
 
   // The X server time of the last button press or release on the icon, 0 before any.
   std::uint32_t LastClickTime() const { return last_time_; }

@@ -7,6 +7,7 @@
 
 #include "common/ascii_case.h"
 #include "common/profile.h"
+#include "platform/api/user.h"
 #include "platform/display.h"
 #include "user/display_driver.h"
 
@@ -88,6 +89,11 @@ DisplayDriver& Display() {
 }
 
 const char* DisplayDriverName() { return Display().Name(); }
+
+void PutAwayWindow(HWND window) {
+  if (IsWindowVisible(window) && IsWindowEnabled(window))
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 1);
+}
 
 void QueueMenuChoice(UINT_PTR command) {
   std::lock_guard guard(ScriptLock());

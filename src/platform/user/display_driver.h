@@ -112,6 +112,13 @@ DisplayDriver& Display();
 std::unique_ptr<DisplayDriver> MakeNullDisplay();
 std::unique_ptr<DisplayDriver> MakeGtkDisplay();
 
+// Puts a shown top-level window away the way a person's "OK" does: Enter is posted to it,
+// which the program's keyboard handling gives to the window's default button, so the
+// program's own idea of what is shown stays true. Nothing while the window is disabled (under
+// a modal dialog). For a close box the window manager draws where the window has no system
+// menu, and for the window shown in place of a tray icon no one could see.
+void PutAwayWindow(HWND window);
+
 // Runs the thread's messages until `answer` has one (or WM_QUIT arrives, which is posted again
 // for the outer loop; the answer is then `fallback`).
 int RunUntilAnswered(PendingAnswer& answer, int fallback);

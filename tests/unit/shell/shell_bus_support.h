@@ -12,6 +12,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -108,18 +109,28 @@ struct Registration {
   bool item_is_menu = true;
 };
 
-// A watcher of the test's own, on its own thread and connection.
+// A watcher of the test's own, on its own thread and connection. Given `host`, it answers
+// IsStatusNotifierHostRegistered with it and SetHost() announces a host coming or going;
+// without, it has no such property, as some watchers do not.
 class Watcher {
  public:
-  explicit Watcher(Log<Registration>& log) : log_(log) {
+  explicit Watcher(Log<Registration>& log, std::optional<bool> host = std::nullopt)
+      : log_(log), host_(host) {
     loop_.Run([this] {
       connection_ = NewConnection();
-      static const char* xml = R"xml(<node>
+      static const char* plain = R"xml(<node>
         <interface name="org.kde.StatusNotifierWatcher">
           <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
         </interface></node>)xml";
-      node_ = g_dbus_node_info_new_for_xml(xml, nullptr);
-      static const GDBusInterfaceVTable vtable = {&Watcher::Call, nullptr, nullptr, {}};
+      static const char* with_host = R"xml(<node>
+        <interface name="org.kde.StatusNotifierWatcher">
+          <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
+          <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+          <signal name="StatusNotifierHostRegistered"/>
+          <signal name="StatusNotifierHostUnregistered"/>
+        </interface></node>)xml";
+      node_ = g_dbus_node_info_new_for_xml(host_ ? with_host : plain, nullptr);
+      static const GDBusInterfaceVTable vtable = {&Watcher::Call, &Watcher::Get, nullptr, {}};
       object_ =
           g_dbus_connection_register_object(connection_, "/StatusNotifierWatcher",
                                             node_->interfaces[0], &vtable, this, nullptr, nullptr);
@@ -132,6 +143,15 @@ class Watcher {
       if (reply != nullptr) g_variant_unref(reply);
     });
   }
+  void SetHost(bool host) {
+    loop_.Run([this, host] {
+      host_ = host;
+      g_dbus_connection_emit_signal(
+          connection_, nullptr, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+          host ? "StatusNotifierHostRegistered" : "StatusNotifierHostUnregistered", nullptr,
+          nullptr);
+    });
+  }
   ~Watcher() {
     loop_.Run([this] {
       g_dbus_connection_unregister_object(connection_, object_);
@@ -142,6 +162,10 @@ class Watcher {
   }
 
  private:
+  static GVariant* Get(GDBusConnection*, const char*, const char*, const char*, const char*,
+                       GError**, gpointer data) {
+    return g_variant_new_boolean(static_cast<Watcher*>(data)->host_.value_or(false));
+  }
   static void Call(GDBusConnection* connection, const char* sender, const char*, const char*,
                    const char*, GVariant* parameters, GDBusMethodInvocation* invocation,
                    gpointer data) {
@@ -178,6 +202,7 @@ class Watcher {
   }
 
   Log<Registration>& log_;
+  std::optional<bool> host_;
   LoopThread loop_;
   GDBusConnection* connection_ = nullptr;
   GDBusNodeInfo* node_ = nullptr;
@@ -235,6 +260,10 @@ class Client {
   bool Activate() {
     return Done(Call("/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate",
                      g_variant_new("(ii)", 1, 1)));
+  }
+  bool ContextMenu(int x, int y) {
+    return Done(Call("/StatusNotifierItem", "org.kde.StatusNotifierItem", "ContextMenu",
+                     g_variant_new("(ii)", x, y)));
   }
   std::string TipTitle() {
     GVariant* reply = Call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",

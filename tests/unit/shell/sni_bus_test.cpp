@@ -108,6 +108,14 @@ class SniBusTest : public ::testing::Test {
   GVariant* MenuCall(const char* method, GVariant* args, const char* reply_type) {
     return Call("/MenuBar", "com.canonical.dbusmenu", method, args, reply_type);
   }
+  std::string TipNow() {
+    GVariant* tip = Property("ToolTip");
+    const char* title = nullptr;
+    g_variant_get(tip, "(&s@a(iiay)&s&s)", nullptr, nullptr, &title, nullptr);
+    std::string out = title;
+    g_variant_unref(tip);
+    return out;
+  }
   bool SignalSeen(const std::string& line, std::size_t from = 0) {
     const auto deadline = std::chrono::steady_clock::now() + kDeadline;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -220,6 +228,70 @@ TEST_F(SniBusTest, HostCallsBecomeTheMouseMessagesOfWindows) {
             (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP,
                                WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP,
                                WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
+// Two clicks a second apart that wait behind a page being printed are two clicks, not a
+// double click: they are timed as they reach the bus.
+TEST_F(SniBusTest, ActivateCallsQueuedBehindBusyWorkAreTimedAsTheyArrived) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(registrations_.WaitFor(1));
+  constexpr unsigned kDoubleClickMs = 50;
+  item_loop_.Run([this] { item_->SetDoubleClickTime(kDoubleClickMs); });
+  std::promise<void> busy;
+  std::promise<void> done;
+  auto page = std::async(std::launch::async, [&] {
+    item_loop_.Run([&] {
+      busy.set_value();
+      done.get_future().wait();
+    });
+  });
+  busy.get_future().wait();
+  const auto activate = [this] {
+    g_dbus_connection_call(client_, service_.c_str(), "/StatusNotifierItem",
+                           "org.kde.StatusNotifierItem", "Activate", g_variant_new("(ii)", 1, 1),
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  };
+  activate();
+  // The clicks' spacing is the input here: three double-click times apart.
+  std::this_thread::sleep_for(std::chrono::milliseconds(3 * kDoubleClickMs));
+  activate();
+  g_dbus_connection_flush_sync(client_, nullptr, nullptr);
+  done.set_value();
+  page.get();
+  ASSERT_TRUE(mouse_.WaitFor(4));
+  EXPECT_EQ(mouse_.Items(),
+            (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
+// A job rewrites the tip with every page: hosts hear of it at most twice a second, and
+// always of the last text.
+TEST_F(SniBusTest, ABurstOfTipsIsAnnouncedAtAHumanRateEndingWithTheLast) {
+  Watcher watcher(registrations_);
+  MakeItem();
+  ASSERT_TRUE(SignalSeen("NewToolTip"));
+  const auto tips = [this] {
+    std::size_t count = 0;
+    for (const auto& line : signal_log_.Items()) count += line == "NewToolTip" ? 1 : 0;
+    return count;
+  };
+  const std::size_t before = tips();
+  item_loop_.Run([this] {
+    for (int percent = 1; percent <= 20; ++percent)
+      item_->SetTip("Wydruk dla D'95 Drukowanie :" + std::to_string(percent) + "%");
+  });
+  // At most one at once and one for the last text; then one more change, announced too.
+  const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  while (tips() < before + 1 && std::chrono::steady_clock::now() < deadline)
+    signal_log_.WaitFor(signal_log_.Size() + 1);
+  ASSERT_GE(tips(), before + 1) << "the burst was not announced";
+  item_loop_.Run([this] { item_->SetTip("Wydruk dla D'95"); });
+  while (!(tips() >= before + 2 && TipNow() == "Wydruk dla D'95") &&
+         std::chrono::steady_clock::now() < deadline)
+    signal_log_.WaitFor(signal_log_.Size() + 1);
+  // Signals of one sender arrive in order: every announcement of the burst is in the log.
+  EXPECT_LE(tips(), before + 3) << "each change of the burst was announced";
+  EXPECT_EQ(TipNow(), "Wydruk dla D'95");
 }
 
 TEST_F(SniBusTest, MenuFollowsTheProgramsPopupAndGivesItsCommands) {
@@ -360,6 +432,33 @@ TEST(TrayPresenceTest, WithNoWatcherAndNoDisplayTheIconIsUnreachableOnceThenMove
   EXPECT_EQ(places.Items()[2], static_cast<int>(TrayPresence::Place::kNowhere));
   // Told once only, however often the icon loses its place.
   EXPECT_EQ(unreachable.Size(), 1u);
+  loop.Run([&] { tray.reset(); });
+}
+
+// A watcher that takes the item while no host shows items (a panel that exited, a daemon
+// keeping the name) does not make the icon count as seen; its host's coming and going do.
+TEST(TrayPresenceTest, AWatcherWithoutAHostLeavesTheIconUnseenUntilAHostComes) {
+  LoopThread loop;
+  Log<int> places;
+  Log<Registration> registrations;
+  Watcher watcher(registrations, false);
+  std::unique_ptr<TrayPresence> tray;
+  loop.Run([&] {
+    tray = std::make_unique<TrayPresence>(
+        "wydrukid95", "Wydruki z D'95",
+        TrayPresence::Callbacks{nullptr, nullptr, nullptr, nullptr,
+                                [&](TrayPresence::Place p) { places.Add(static_cast<int>(p)); }});
+    tray->Show(Picture(0xFF808080), "Wydruk dla D'95");
+  });
+  ASSERT_TRUE(registrations.WaitFor(1));
+  ASSERT_TRUE(places.WaitFor(1));
+  EXPECT_EQ(places.Items()[0], static_cast<int>(TrayPresence::Place::kNowhere));
+  watcher.SetHost(true);
+  ASSERT_TRUE(places.WaitFor(2));
+  EXPECT_EQ(places.Items()[1], static_cast<int>(TrayPresence::Place::kStatusNotifier));
+  watcher.SetHost(false);
+  ASSERT_TRUE(places.WaitFor(3));
+  EXPECT_EQ(places.Items()[2], static_cast<int>(TrayPresence::Place::kNowhere));
   loop.Run([&] { tray.reset(); });
 }
 
