@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The print-out the job benchmarks print: pages of 58 lines of 80 letters, with escape commands
 // on four lines of each page (ESC B, ESC b, ESC C, ESC c) and a form feed between pages.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 200 pages of 58 lines x 80 one-character WriteText calls (928,000 calls) on the printer
 // canvas into the "pdf-file" printer, as page rendering draws a job. Prints calls per second
 // and the peak resident memory.

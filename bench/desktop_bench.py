@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The agent on a desktop, measured from outside: its memory with the gtk driver idle, and how
 long a right click on its tray icon takes to bring up the popup menu, idle and while a long job
 prints on "pdf-file".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Setting font properties again and again, as page rendering does at every control sequence:
 // 1,000,000 Style/Size changes cycling among 4 descriptions. Equal descriptions are found in
 // the cache, so no system font is made. Prints changes per second and the fonts made.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput and memory of printing a long character-grid document to "pdf-file": pages of
 // 58 lines of 80 one-character TextOutA calls, as the agent draws them, in a temporary
 // directory. Prints calls per second and the peak resident set size.

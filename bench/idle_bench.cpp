@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processor time while idle. A program with one 1000 ms timer and nothing else runs its message
 // loop for 10 s; then, when given the agent's path, the agent itself waits 10 s for jobs in an
 // empty job directory. Prints the processor time each used (user + system), and the agent's

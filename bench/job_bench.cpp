@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A 200-page job (58 lines of 80 characters a page, with escape commands) printed by the
 // agent's own job driver on the "pdf-file" printer: time from the start of the job to the
 // finished document, and peak resident memory. Then the CUPS text filter texttopdf turns the

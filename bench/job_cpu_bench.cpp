@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The processor time of one job: the built agent, running as a user runs it with the "pdf-file"
 // printer, against CUPS's text filter texttopdf on the same bytes, taking turns.
 //   build/bench/job_cpu_bench [pages=200] [runs=7] [agent program]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A listing without form feeds (continuous paper) printed by the built agent: a page that never
 // ends. Prints the agent's peak resident memory for the whole run, which must stay bounded
 // whatever the file's size, on every printer.

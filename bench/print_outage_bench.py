@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """How long the agent can be kept from its ticks while the print system does not answer.
 
 The agent holds a job whose printer is a CUPS queue; the scheduler is either absent (nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processor time of the notification-area icon on the session bus. A host of the bench's
 // own (a separate process: its work is not counted) registers the item, and on every NewIcon
 // fetches IconPixmap as a panel does. The bench then shows the six icons in turn, as the

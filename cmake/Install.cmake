@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts where (GNUInstallDirs), and the Debian package CPack builds from
 # exactly that tree: `cpack -G DEB` in the build directory.
 include(GNUInstallDirs)

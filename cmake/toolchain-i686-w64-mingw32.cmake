@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-building the Windows program with MinGW-w64 (i686): the posix thread model, so the
 # C++ library's threads and mutexes are there, and static run-time libraries, so the programs
 # run without MinGW's DLLs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading "font.def" over arbitrary bytes, then saving and loading again: what was loaded
 // survives the round trip.
 #include <cstdint>

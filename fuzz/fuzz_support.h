@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz targets read the agent's inputs from files, as the agent does: the input bytes are put
 // into a file of a per-process temporary directory first.
 #pragma once

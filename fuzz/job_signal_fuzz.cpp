@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The job signal reader over arbitrary bytes: a valid line 2 always gives its value plus one.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text-line reader over arbitrary bytes: it ends, never reads past Ctrl-Z, and hands back
 // exactly the bytes of the file minus the line ends.
 #include <cstdint>

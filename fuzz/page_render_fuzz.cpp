@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Page rendering over arbitrary bytes on the trace printer: every byte sequence, escape
 // commands included, is drawn without a fault, on both font paths.
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the Debian package as a distribution and an office machine meet it: its contents,
 # lintian (no errors), its changelog, its installation with apt, the desktop entries, icons and
 # manual pages of the installed tree, and the installed programs printing: the test page, and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the agent, and runs it on a fresh job directory filled from
 # demo/ (an invoice and a sales report as the companion writes them: code page 852, form feeds,
 # escape commands for bold, condensed, elite and double width). The agent prints them on the

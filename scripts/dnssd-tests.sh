@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The print-system tests again, with an IPP printer advertised on the network by DNS-SD, as in
 # an office with a network printer and avahi: the tests must see only their own scheduler, and
 # the agent must print on an advertised printer and never be held by one that does not answer.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the program's icon and the button glyphs into src/resources/icons/ as .ico files, and
 the program's icon once more as a scalable picture, wydrukid95.svg, for menus and panels.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang (coverage, AddressSanitizer and UBSan on every layer)
 # and runs each for the given number of seconds (default 30). Crashes are kept in build-fuzz/.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what building, running and testing wydrukid95 needs, from Debian's or Ubuntu's
 # packages. Runs apt only for what is missing; needs root (or sudo) only then.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the README's pictures from the desktop tests' screenshots, so that they show what the
 # current agent shows: the configuration window and the font dialog (Xvfb with openbox), the
 # tray menu in tint2's XEmbed tray, in xfce4-panel's notification area, and on sway with

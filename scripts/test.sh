@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs every test: the normal build, the Windows
 # cross-builds (with the 64-bit unit tests under Wine), and the sanitizer build last.
 set -euo pipefail
@@ -6,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Every source file names its licence"
+scripts/spdx.sh --check
 
 echo "== Linux build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWYDRUKI_WERROR=ON >/dev/null

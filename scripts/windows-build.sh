@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds the Windows programs from the same sources with MinGW-w64: the 32-bit program
 # (i686) and the 64-bit one (x86_64), each against the system's own <windows.h> (src/platform is
 # not compiled there), and each one's installer. Then runs the 64-bit unit tests under Wine,

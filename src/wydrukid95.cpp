@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // wydrukid95: the print agent. Start-up creates the application object, titles it, creates the
 // main window (which checks for another running copy and fixes the job directory) and the font
 // dialog (which loads "font.def" and builds the first print font), then runs the message loop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // wydrukid95-testpage: prints one diagnostic page on the default printer through the same
 // platform calls the agent uses: the printer's name and device capabilities, a column ruler,
 // the Polish letters, and a few fonts and weights. It shows at a glance whether the printer,

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: MIT
 ; The Windows installer of wydrukid95: one user's copy, no administrator rights.
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=2.0.3 -DARCH=win64 -DAGENT=...\wydrukid95.exe

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A recursive lock over the system's critical section, held for a scope with Guard.
 #pragma once
 

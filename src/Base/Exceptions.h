@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failures of the framework and the print surface: one base class carrying the message text,
 // which is what the user sees when an error escapes an event handler.
 #pragma once

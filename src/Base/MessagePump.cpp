@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Base/MessagePump.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one way for work that waits (the spooler between pages, a long job) to keep the program
 // responsive: PumpMessages() hands waiting window messages to whoever runs the program's
 // message loop. The application object installs its own pump for its lifetime; without one,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Base/SystemError.h"
 
 namespace wydruki {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's own words for an error code, as a message shown to the user carries them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExtCtrls/Timer.h"
 
 #include "Forms/Application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The timer: periodic ticks delivered through window messages of its own hidden window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Forms/Application.h"
 
 #include <cctype>

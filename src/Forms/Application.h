@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application object: owns the forms and the message loop, and reports errors that escape
 // event handlers. There is exactly one, made before any form.
 #pragma once

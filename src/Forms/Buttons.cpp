@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Forms/Buttons.h"
 
 #include "resources/ProgramResources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buttons: a click sets the form's modal result from the button's, then runs OnClick.
 #pragma once
 

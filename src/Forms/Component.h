@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Components: objects owned by other objects. An owner destroys what it owns, the most recently
 // created first; when a component goes away its siblings are told, so they drop their
 // references to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controls the program's windows carry: labels, a group frame, a bevelled panel, a check
 // box, combo boxes, a masked edit field and paint boxes. Each keeps its state in the object and
 // shows it in a child window of the system's standard control class, so the state is the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Forms: top-level windows with a visibility switch, a close protocol and a modal mode.
 #pragma once
 

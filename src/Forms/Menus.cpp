@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Forms/Menus.h"
 
 #include "Forms/Application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The popup menu: items with captions and click handlers, shown at a screen point. The chosen
 // item's command reaches the menu's own hidden window, which runs the item's handler.
 #pragma once

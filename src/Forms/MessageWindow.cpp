@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Forms/MessageWindow.h"
 
 #include <cstring>

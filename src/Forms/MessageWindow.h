@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hidden message windows: a window handle bound to one object's handler, for components that
 // need window messages (timers, the notification-area icon) without a visible window.
 #pragma once

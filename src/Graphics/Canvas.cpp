@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/Canvas.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing surface: draws on a device context that someone else attaches, owns one font,
 // one pen and one brush, and selects them into the context only when an operation needs them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/Colors.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours as the windows and the drawing tools carry them: a plain colour 0x00BBGGRR, or a
 // system colour 0x800000nn that stands for the user's colour scheme entry nn.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/Descriptions.h"
 
 namespace wydruki::graphics {

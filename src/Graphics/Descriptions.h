@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The values that identify a font, a pen and a brush in their caches. Equal descriptions share
 // one system object.
 #pragma once

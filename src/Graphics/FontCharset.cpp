@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/FontCharset.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Character sets of fonts, one byte, with the names stored window layouts use.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/GraphicsObject.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drawing tools a canvas owns: a font, a pen and a brush. Each is a small description plus
 // a share of a cache entry; every change works on a copy of the description and moves the tool
 // to the entry for the new value.

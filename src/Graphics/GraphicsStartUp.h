@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the drawing tools read once at start-up: the screen's resolution, the neutral stock
 // objects, the default font, and the three caches. Everything is set up on first use, so the
 // order in which the program's parts start does not matter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Graphics/Icon.h"
 
 #include "Base/Exceptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Icon objects: one icon image, shared by reference between icon objects. Copying an icon into
 // another makes both show the same image; loading or setting a new image gives that object an
 // image of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program-wide caches through which fonts, pens and brushes with equal descriptions share
 // one reference-counted system object.
 #pragma once

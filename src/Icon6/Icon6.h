@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The six-icon set: holds the images of the notification-area icon's animation so that a
 // window's stored layout can carry them.
 #pragma once

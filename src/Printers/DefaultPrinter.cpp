@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Printers/DefaultPrinter.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which printer a job would use now. Every part of the program that asks (the printer object
 // choosing its default, the start-up line, the configuration window, the report of a job that
 // cannot print) asks here, so they never disagree.

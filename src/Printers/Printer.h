@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The printer object: the only road from the program to a printer. It chooses the system's
 // default printer on first need, holds its device mode and device context, and keeps the state
 // of the one document that can be open at a time.

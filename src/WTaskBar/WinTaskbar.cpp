@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WTaskBar/WinTaskbar.h"
 
 #include <algorithm>

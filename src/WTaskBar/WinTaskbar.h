@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification-area icon: one icon with a tip, kept in step with its properties, whose
 // mouse notifications become component events: a right-button press opens the popup menu at
 // the pointer, a double click calls OnDblClick, a single left click calls OnClick.

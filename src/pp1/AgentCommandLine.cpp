@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp1/AgentCommandLine.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The agent's command line as a user at a terminal meets it: --help, --version, the one job
 // directory the companion passes, and what the agent says about itself when it starts.
 //

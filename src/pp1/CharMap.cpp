@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp1/CharMap.h"
 
 #include <array>

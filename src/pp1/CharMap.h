@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The companion writes code page 852 (DOS Latin-2); the printer fonts take Windows-1250. Only
 // the Polish letters and the box-drawing horizontal line are mapped; every other byte passes
 // through unchanged.

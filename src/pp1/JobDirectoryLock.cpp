@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp1/JobDirectoryLock.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One agent per job directory: the agent serves a job directory only while it holds a lock in
 // that directory, on a lock file of its own beside the signals ("wydrukid95.lck").
 //

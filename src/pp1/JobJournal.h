@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The job journal: one line per job on standard error, which a service manager's journal keeps
 // with its time stamps. It says what an office asks after the fact ("did the invoice print, and
 // where?"): the print-out, the printer, the pages and how the job ended. Nothing is written per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The job signal "win95.drk": line 1 names the text file to print, an optional line 2 holds the
 // job's lines per page less one.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why a job signal is not taken yet, told to the user once. A signal that names a file that is
 // not there, or is still being written, waits: the companion may be about to finish it. A
 // signal that still waits after a while is said once (by its identity, so a new signal is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The arithmetic of the character grid: 80-bit extended precision with ties-to-even rounding,
 // and the 48-bit real in which character advances and the running horizontal position are
 // stored. The grid positions a job's characters land on depend on both, to the last digit.

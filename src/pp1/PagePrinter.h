@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The character grid on the printer: the set-up of a job's page metrics and first font, and
 // the drawing of a page of lines character by character, with the escape commands of the
 // character printer for pitch, double width, bold and line spacing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // When a kept job is tried again. Not before a pause after the attempt that failed, so that a
 // print system that does not answer is not asked at every tick; but at the first tick after
 // the pause, however long the gap between two ticks was (a machine resumed from suspend, an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp1/SignalOwners.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whose signals the agent acts on. On Linux anyone who may write the job directory can drop a
 // "win95.drk" there, and the agent would print any file its own user may read (a private
 // document, /proc/self/environ) for them, or end on their "koniec.drk". So a signal whose

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the configuration window with the default printer's data, the job
 // directory and the "Fonty Standardowe" switch; the owner of the job timer, the notification-
 // area icon with its menu, and the print job driver.

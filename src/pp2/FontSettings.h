@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The font settings: the print font the user chose (face, height in percent, weight) and the
 // "Fonty Standardowe" switch, kept in "font.def" beside the program or, for an installed program,
 // in the user's settings folder.

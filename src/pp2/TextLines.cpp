@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp2/TextLines.h"
 
 #include <algorithm>

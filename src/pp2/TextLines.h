@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the text files the agent takes from outside (job signals, print-outs, "font.def")
 // line by line, as the companion writes them: a line ends at CR or CR LF, a bare LF stays in
 // the line, Ctrl-Z is the physical end of the file, and lines have no length limit.

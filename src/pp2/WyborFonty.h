@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The font selection dialog: the user picks a monospaced face, one of five weights and a height
 // in percent for the chosen-font print path, and sees the font as it was when the dialog
 // opened (upper box) and as printing will use it from now on (lower box).

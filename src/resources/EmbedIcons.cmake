@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes IconFiles.h: the bytes of every icon the resource script names, as C++ arrays, for
 # the platforms that have no resource compiler. Run by the build with -DRC=... -DOUT=...
 file(STRINGS "${RC}" lines REGEX "^[A-Z_0-9]+ ICON \"[^\"]+\"")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixed English texts of the errors the framework and the print surface raise, kept with
 // the program's other resources as a string table is on Windows. The user sees them exactly
 // as they stand, in the message box that reports an error.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # wydrukid95_program_info(TARGET DESCRIPTION): compiles version information (the project's
 # version, the product name and DESCRIPTION) and the program manifest into a Windows program.
 function(wydrukid95_program_info target description)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "resources/ProgramResources.h"
 
 #ifndef _WIN32

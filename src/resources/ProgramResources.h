@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's named pictures: its icon and the glyphs of its buttons. They are .ico files
 // in src/resources/icons/ (drawn by scripts/draw-icons.py); on Windows the resource script
 // puts them into the program file, elsewhere InstallProgramResources hands them to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "resources/TrayIcons.h"
 
 #include <array>

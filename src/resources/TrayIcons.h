@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pictures of the notification-area icon: the idle printer and five frames of a page
 // passing through it while a job prints. Each is a standard icon file of one 16×16 image at
 // 24 bits per pixel with its transparency mask (894 bytes).

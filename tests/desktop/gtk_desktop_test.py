@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The agent on a desktop: Xvfb with openbox and a tint2 system tray, the accessibility bus of
 the session this runs in (dbus-run-session), the agent with [display] driver=gtk.
 

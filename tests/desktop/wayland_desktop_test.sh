@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The agent on native Wayland: sway's headless output with waybar's tray (a StatusNotifierItem
 # host), the gtk driver on GDK's Wayland backend, a private session bus.
 #

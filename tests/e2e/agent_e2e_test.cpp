@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built agent end to end: jobs dropped into a job directory the way the companion drops
 // them, printed on the "trace-file" printer, and checked position by position.
 #include <gtest/gtest.h>

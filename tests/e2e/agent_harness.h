@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built agent from outside, as an office would: a copy of the program in a directory
 // of its own (where it keeps "font.def"), a job directory, a profile naming the printer, and
 // the companion's signal files.

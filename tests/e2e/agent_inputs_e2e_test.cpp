@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built agent against what an office meets: files that are no files, signals of a closed
 // terminal, printer names in another letter case, long directory paths, a runtime directory it
 // cannot use, and a job directory shared between users.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One agent per job directory: two agents (two sessions, users or computers, each with its own
 // single-instance mutex) on one job directory print every job once. The second says once who
 // serves the directory, leaves it alone, and takes over when the first ends.

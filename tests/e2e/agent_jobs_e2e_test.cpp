@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every job the companion hands over is printed once, or stays and is reported: the built agent
 // against outputs that cannot be written, print-outs it may not read, signals replaced or
 // written anew while they cannot be deleted, and several jobs in one run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built agent while the print system goes away and comes back, against a scheduler of the
 // test's own: a job handed over during the outage is kept, reported once, and printed once
 // the scheduler answers again; a queue that refuses jobs holds the job until it accepts. And

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built agent's command line and what it says when it starts: --help and --version answer
 // and end, an unknown option is refused with the usage, and a start says in one line what is
 // watched and where jobs go, with a warning for a job directory that is missing or open to

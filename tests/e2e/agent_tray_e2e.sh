@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the agent's tray tests (agent_tray_e2e_tests) on a desktop of their own: a private
 # session bus, Xvfb with openbox, and the configuration xfce4-panel starts from (the
 # notification area alone, on the top edge) and tint2 (its XEmbed tray alone, top centre) start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built agent's notification-area icon with the gtk display on a real StatusNotifierItem
 // host: xfce4-panel's notification area, under the Xvfb, openbox and private session bus that
 // agent_tray_e2e.sh starts. The test asks the item over D-Bus what the panel sees, and uses

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end through the platform API: a two-page document with Polish text drawn on a CUPS
 // queue of a test scheduler, read back from the file the queue wrote.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names as a DOS program writes them into a signal, end to end through the built agent.
 #include <gtest/gtest.h>
 

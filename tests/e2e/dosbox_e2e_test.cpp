@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The companion as a real DOS program: batch files running in DOSBox write the print-outs and
 // the signals, through DOSBox's own file system, its 8.3 aliases and its way of writing files.
 #include <gtest/gtest.h>

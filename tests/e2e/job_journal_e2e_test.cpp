@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The job journal on standard error: one line per job with the print-out, the printer, the
 // pages and the result; a failing job once, however often it is retried; nothing while idle.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer end to end: a separate program prints a two-page document with Polish
 // text, and the output is read back as a user's printer would receive it.
 #include <gtest/gtest.h>

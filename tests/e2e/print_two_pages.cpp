@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program that prints a two-page document with Polish text on the default printer through
 // the platform layer alone, as the agent does. The end-to-end tests run it as a separate
 // process with a profile that names the printer.

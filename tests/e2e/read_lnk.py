@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Prints what a Windows shortcut (.lnk) starts, from the file's own bytes (the published
 Shell Link binary format): "target=PATH", "arguments=ARGS", "directory=DIR", one a line.
 Exits 1 when the file is not a shortcut or names no local target."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads or saves the font settings the way the agent does, from wherever this program file
 // lies: "load" prints the face name that was read, "save FACE" saves FACE as the face.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where an installed program keeps "font.def": the program's directory belongs to the system,
 // so the user's settings go to the user's folder, and a copy an administrator placed beside
 // the program is read until the user saves settings of their own. A program in a directory it

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The 64-bit Windows programs as a user runs them: under Wine, in a fresh prefix, on a private
 # X server with a window manager, printing to a private CUPS scheduler whose PostScript queue
 # writes into a file.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The stage for a test of the Windows programs under Wine, sourced by such a test after it set
 # `artifacts` (a directory for what a person should look at): a private CUPS scheduler whose
 # PostScript queue E2E_PS (the default) writes into $queue_file, a private X server with a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows installer as an administrator uses it, under Wine in a fresh prefix:
 #
 #   wine_installer_e2e.sh INSTALLER AGENT_EXE TESTPAGE_EXE ARTIFACT_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The install tree as `cmake --install` lays it out: every file where GNUInstallDirs puts it,
 # desktop entries that desktop-file-validate accepts, a manual page that renders without
 # warnings, a systemd unit and a launcher that name the installed programs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "test_support/advertised_printer.h"
 
 #include <fcntl.h>

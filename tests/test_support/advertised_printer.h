@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An IPP Everywhere printer that DNS-SD advertises on the network, as an office's network
 // printer is: CUPS's own ippeveprinter, keeping every document it receives in a directory.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "test_support/cups_scheduler.h"
 
 #include <arpa/inet.h>

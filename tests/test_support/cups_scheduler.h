@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private CUPS scheduler for tests: the system's cupsd, started on its own configuration,
 // spool, cache and log directories under a temporary directory, listening only on
 // 127.0.0.1:<a free port>. Queues write each job's document into a file, unchanged. While the

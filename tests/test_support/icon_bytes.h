@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A standard icon file of one 16×16 image at 24 bits per pixel with its mask (894 bytes),
 // filled with one colour, for tests that need real icon images.
 #pragma once

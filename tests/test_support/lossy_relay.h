@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A TCP relay between a test's programs and its scheduler that can lose one answer: the
 // scheduler's answer to the next Send-Document request is not passed on, and that connection is
 // closed, as when a print server restarts or the network breaks the moment after the

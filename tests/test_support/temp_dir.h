@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for tests that drive the program from outside: a temporary directory that is
 // removed afterwards, and environment variables set for one scope.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/agent_environment.h"
 
 #include <pwd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Letter case as Windows ignores it in names: window classes, printers, profile sections and
 // keys, font faces, file names. Only A-Z and a-z pair up, so a byte of a code page never
 // changes its meaning with the locale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "common/debug_channel.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Diagnostic channels: one-line messages on stderr for one area of this layer at a time, so a
 // user's report can carry what happened. WYDRUKI_DEBUG names the areas, separated by commas
 // ("files,printers", or "all"); unset, nothing is written. The variable is read once, at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calling thread's last-error code, as every failing call of this layer leaves it.
 #include "platform/winapi.h"
 

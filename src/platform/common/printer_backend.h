@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the drawing side (gdi) and the profile (kernel) need of the printers (winspool):
 // which printer a device name stands for, its page, and where a finished document goes.
 #pragma once

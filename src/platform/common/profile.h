@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The profile: a win.ini-style file that stands for the Windows profile and for the few
 // Linux-only settings of this layer (drive letters, launchers, printers, display driver).
 //

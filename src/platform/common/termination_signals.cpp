@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "common/termination_signals.h"
 
 #include <pthread.h>

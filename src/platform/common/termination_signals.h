@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The signals that ask the program to end politely (kill's default, Ctrl-C, a closed terminal
 // or a logout) and the threads that may receive them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding a character as UTF-8, for the texts this layer hands to the desktop and to file
 // names: what the program speaks is a single-byte code page, what they take is UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows code pages as tables: the upper half (0x80-0xFF) of each single-byte code page the
 // program's fonts can carry. The lower half is ASCII in all of them. Bytes that a code page
 // leaves undefined map to the control character of the same number, as Windows does.

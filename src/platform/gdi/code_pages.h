@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single-byte Windows code pages: which Unicode character each byte of a font's character
 // set stands for.
 #pragma once

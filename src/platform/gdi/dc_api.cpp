@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Device contexts: printers (CreateDCA), information contexts (CreateICA), the screen
 // (GetDC) and memory contexts, and what GetDeviceCaps reports of them.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/dc_output.h"
 
 #include "platform/api/kernel.h"

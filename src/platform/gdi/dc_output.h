@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What drawing on a device context amounts to: output into an open printer page, nothing
 // at all (screen and memory contexts here keep no pixels), or a refusal.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printer documents on a device context: StartDocA to EndDoc or AbortDoc, page by page, with
 // the program's abort procedure consulted between pages and while spooling.
 #include <atomic>

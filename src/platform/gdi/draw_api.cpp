@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lines, rectangles and fills, with the pen, the brush and the current position.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EnumFontFamiliesExA: the installed font families, one callback each.
 #include <cstring>
 #include <string>

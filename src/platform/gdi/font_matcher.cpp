@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/font_matcher.h"
 
 #include <fontconfig/fontconfig.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which installed face stands for a LOGFONTA, found with fontconfig the way the Windows font
 // mapper would pick one: by face name first (with metric-compatible substitutes for the
 // Windows core faces), then by pitch and family, weight and slant.

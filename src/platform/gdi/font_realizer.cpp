@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/font_realizer.h"
 
 #include <cairo-ft.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fonts as the device sees them: a LOGFONTA matched to an installed face with fontconfig,
 // measured with FreeType the way the Windows font mapper measures TrueType faces, and drawn
 // with cairo.

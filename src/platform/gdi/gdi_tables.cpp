@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/gdi_tables.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The objects behind GDI handles: fonts, pens, brushes and device contexts, kept in tables so
 // that any handle value a program passes is checked before use and an invalid one fails
 // instead of crashing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/glyph_run.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Consecutive transparent TextOutA calls that share font and colour, gathered into one
 // cairo glyph run: drawing glyph by glyph costs a PDF operator sequence per call, a run of a
 // whole line costs one. Every glyph keeps the position its own call gave it, to within a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fonts, pens and brushes as handles: creating, selecting, reading back and deleting them.
 #include <algorithm>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/pdf_document.h"
 
 #include <cairo-pdf.h>

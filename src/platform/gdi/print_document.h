@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the drawing of an open printer document goes: a PDF stream for CUPS and "pdf-file",
 // a plain-text record for "trace-file". Page and document state are kept by the device
 // context; a document only produces output.

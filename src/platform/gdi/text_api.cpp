@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text: the device context's text attributes, measuring and TextOutA.
 #include <algorithm>
 #include <string>

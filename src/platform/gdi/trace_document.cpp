@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/trace_document.h"
 
 #include <fcntl.h>

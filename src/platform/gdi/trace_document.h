@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "trace-file" printer's documents: a plain-text record appended to the port file.
 //
 // The record, one line per event, fields separated by one space, lines ended by "\n":

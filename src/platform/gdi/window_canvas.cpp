@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gdi/window_canvas.h"
 
 #include <algorithm>

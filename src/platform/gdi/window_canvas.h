@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pixels of windows that draw themselves. The program draws its font samples through GetDC when
 // they change, not in answer to WM_PAINT, so a display driver that shows such a window keeps its
 // pixels: it attaches a cairo surface to the window, GetDC on that window draws into the surface

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/command_line.h"
 
 namespace wydruki::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command lines taken apart as Windows programs take them apart.
 #pragma once
 

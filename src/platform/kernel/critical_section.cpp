@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Critical sections: recursive locks within the process. The Windows record keeps a pointer to
 // our lock in LockSemaphore and mirrors the owner and depth in OwningThread and RecursionCount.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CreateDirectoryA.
 #include <sys/stat.h>
 

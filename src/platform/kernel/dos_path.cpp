@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/dos_path.h"
 
 #include <dirent.h>

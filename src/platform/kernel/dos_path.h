@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DOS paths as the companion writes them ("C:\D95\WYDRUK.TXT") turned into Linux paths.
 //
 // A drive letter stands for the directory named in the profile section [drives] ("C=/srv/d95");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the other kernel calls need to know of a file handle made by CreateFileA.
 #pragma once
 

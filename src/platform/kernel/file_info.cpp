@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/file_info.h"
 
 #include "platform/api/kernel.h"

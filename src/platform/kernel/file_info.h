@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What Windows reports about a file (attributes, times) from what Linux knows of it.
 #pragma once
 

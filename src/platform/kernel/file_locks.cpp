@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte-range locks (LockFileEx, UnlockFileEx) on Linux record locks.
 //
 // Windows locks belong to the handle that took them: a second handle on the same file, even in

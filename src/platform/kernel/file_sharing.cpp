@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/file_sharing.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows share modes on Linux, which has no mandatory ones.
 //
 // Windows lets a file be opened only when the new handle's access is allowed by the share mode

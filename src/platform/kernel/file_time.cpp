@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FILETIME conversions: to local time, and to the date and time words of DOS directories.
 #include <ctime>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files with Windows semantics: CreateFileA and the calls on its handles, DeleteFileA,
 // GetFileAttributesA.
 #include <fcntl.h>

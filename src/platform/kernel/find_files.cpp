@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Directory searches: FindFirstFileA, FindNextFileA, FindClose.
 #include <dirent.h>
 #include <sys/stat.h>

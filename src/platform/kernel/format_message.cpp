@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's own wording of the error codes this layer leaves behind, so that a program
 // reporting a failure says what Windows would say for it.
 #include <cstring>

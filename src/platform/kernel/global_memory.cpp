@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Global memory blocks: GlobalAlloc and friends. A moveable block is reached through a handle
 // and its address is valid while it is locked; a fixed block's handle is its address. Every
 // handle is checked against the table of live blocks, never taken on trust.

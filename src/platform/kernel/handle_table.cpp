@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/handle_table.h"
 
 #include <mutex>

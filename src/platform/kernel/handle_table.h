@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process's table of kernel handles (files, searches, mutexes).
 //
 // A handle is an opaque number that is only ever looked up here, never dereferenced, so a

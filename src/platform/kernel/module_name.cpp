@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GetModuleFileNameA and the program's own location.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MulDiv: a * b / c through a 64-bit product, rounded to the nearest integer with halves away
 // from zero; -1 when c is 0 or the quotient does not fit an int.
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mutexes. A named one exists for as long as some handle to it is open, in any process of the
 // user: each handle holds a shared flock on a lock file named after the mutex in the user's
 // runtime directory, and the kernel drops it when the handle is closed or the process ends,

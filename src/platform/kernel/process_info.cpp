@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small process queries: start-up information, version, current directory, ids, ticks, Sleep.
 #include <sched.h>
 #include <sys/syscall.h>

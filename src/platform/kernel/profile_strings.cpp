@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GetProfileStringA over the profile file (common/profile.h).
 #include <algorithm>
 #include <cerrno>

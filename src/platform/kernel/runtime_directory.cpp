@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/runtime_directory.h"
 
 #include <pwd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's private directory for lock files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Security descriptors, as far as a new file needs one: "every user may read and write it" is
 // a descriptor whose DACL is present and null, which CreateFileA turns into mode 0666 beyond
 // the umask. Lists of access entries are not offered.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/short_names.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 8.3 aliases a DOS emulator gives long host names, matched back to those names.
 //
 // A DOS program running in an emulator cannot see "Moje Dokumenty": the emulator lists it as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kernel/system_error.h"
 
 #include <cerrno>

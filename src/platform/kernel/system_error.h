@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux errno values as the Windows error codes a caller of this layer expects.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File name patterns as DOS and Windows match them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WinExec: starting a program by name as Windows does, without waiting for it.
 //
 // A bare name is looked for in the program's directory, the current directory and then PATH;

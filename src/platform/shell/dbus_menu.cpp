@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/dbus_menu.h"
 
 namespace wydruki::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tray icon's menu exported as com.canonical.dbusmenu, the menu every StatusNotifierItem
 // host shows (several show only this one and never ask the program to open its own popup).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/desktop_tray.h"
 
 #include <algorithm>

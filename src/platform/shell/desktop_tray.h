@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification-area icons of Shell_NotifyIconA on a Linux desktop: what a display driver
 // that shows windows through GTK hands its tray calls to. It runs on the driver's thread and
 // its thread-default GLib main context, and reports everything the desktop does as posted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SHGetFolderPathA: the user's application-data folder is where the XDG base directory rules
 // put configuration, $XDG_CONFIG_HOME, or ~/.config when that is unset or not absolute.
 #include <sys/stat.h>

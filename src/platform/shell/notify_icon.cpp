@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification area: icons the program puts there, each known by its window and
 // identifier. The state and the record are kept here; the display driver shows them.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/sni_item.h"
 
 #include <unistd.h>

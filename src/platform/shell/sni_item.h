@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification-area icon as a StatusNotifierItem on the session bus.
 //
 // Order matters to hosts: the item's objects (/StatusNotifierItem and its menu at /MenuBar)

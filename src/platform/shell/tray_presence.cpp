@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/tray_presence.h"
 
 #include <gdk/gdk.h>

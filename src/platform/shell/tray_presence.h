@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the program's notification-area icon lives on a Linux desktop, and the one object a
 // display driver talks to for it.
 //

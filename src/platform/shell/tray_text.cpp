@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/tray_text.h"
 
 #include "common/utf8.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts and clicks between the program's Windows conventions and a desktop's tray.
 //
 // The program's tips and menu captions are Windows-1250 bytes; D-Bus and GTK take UTF-8. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/xembed_icon.h"
 
 #include <gdk/gdkx.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notification-area icon in an XEmbed system tray (the X11 trays that predate
 // StatusNotifierItem), through GTK's status icon: it docks into the tray that owns the
 // screen's tray selection and docks again, by itself, when a tray appears or restarts later.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The standard controls that need no registration: buttons (push buttons, check boxes, group
 // frames), statics, edit fields and combo boxes. They keep their state; the null display
 // shows none of it, the gtk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/display.h"
 
 #include <cstdio>

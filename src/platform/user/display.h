@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the user layer shares about the display, whichever driver shows it (display_driver.h).
 //
 // The record: when the profile's [display] section names a record= file, one line is appended

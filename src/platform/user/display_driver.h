@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The display driver: the one place where windows meet a screen.
 //
 // The user layer keeps every window's state (class, styles, rectangle, text, control state,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/icon_pixmap.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An icon's image as the desktop wants it: the notification hosts and GTK.
 //
 // The program's icons are kept as Windows stores them: a BITMAPINFOHEADER whose height counts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/icons.h"
 
 #include "common/ascii_case.h"

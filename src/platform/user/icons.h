@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Icons: images kept with their bytes so the display can show them and each image has a
 // stable number.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Who else follows the program's popup menus. A desktop's notification area may show the
 // tray icon's menu itself, from a copy it is given over D-Bus; that copy has to be made
 // from the menu the program shows on a right click, and kept in step when the program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Menus: popup menus, the system menu of a window, and their tracking.
 #include <string>
 

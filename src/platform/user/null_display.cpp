@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The null display: nothing is shown and nobody acts. Windows keep their state in the user
 // layer only; a message box takes its default button and a popup menu is dismissed at once;
 // the wait blocks in poll() on the signal pipe until the next timer is due.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thread's message queue: posted messages, the quit message, timers generated on demand,
 // and the wait, which the display driver does until a timer is due, a signal arrives or the
 // person does something.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message boxes, system metrics and colours, and the pointer.
 #include <string>
 

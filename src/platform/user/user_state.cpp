@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/user_state.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state of the windowing side: window classes, windows, the thread's message queue and
 // timers, menus and icons. The program has one user-interface thread; the state is guarded by
 // one recursive lock so that a stray call from another thread cannot corrupt it.

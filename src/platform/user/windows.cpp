@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window classes, windows, their properties, showing, order, activation and enabling.
 #include <algorithm>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/builtin_printers.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two printers that are always there: "pdf-file" and "trace-file".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/cups_destinations.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The CUPS side of the printers: the scheduler in force (CUPS_SERVER, client.conf), its
 // destinations, and what a destination says about its page. Every call to the scheduler is
 // bounded by a time-out, so an absent or silent scheduler makes the list shorter, not slower.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/device_mode.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device mode a printer's driver reports, and the merging of a caller's changes into it.
 #pragma once
 

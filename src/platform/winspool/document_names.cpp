@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/document_names.h"
 
 #include "common/utf8.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a printed document is called where the user looks for it: the PDF file in the output
 // directory and the job in the CUPS queue both carry the name of the file that was printed
 // ("FAKTURA.TXT"), not the whole path the document was given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EnumPrintersA: the printer list packed into the caller's buffer as Windows packs it, the
 // fixed-size records first and the texts they point to at the end.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/network_printer_setup.h"
 
 #include <condition_variable>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A printer that DNS-SD advertises on the network has no queue until one is made for it: the
 // scheduler makes a temporary queue when asked (CUPS-Create-Local-Printer), and libcups asks
 // on the first use of such a destination. Its request then waits, a second at a time and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // "pdf-file": each document becomes one PDF file in the printer's port directory. The file is
 // written under a hidden temporary name and renamed when complete, so a half-written
 // document never appears. The temporary name carries the writing process's id: what a killed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which printer a device name stands for, and where its documents go.
 #include "common/printer_backend.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/printer_catalog.h"
 
 #include <algorithm>

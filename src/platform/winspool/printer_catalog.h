@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The printers the system offers, as EnumPrintersA lists them: the CUPS destinations first,
 // then the built-in printers, with the default printer marked.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OpenPrinterA, ClosePrinter and DocumentPropertiesA: handles to printers, checked on every use,
 // and the device modes their drivers report.
 #include <memory>

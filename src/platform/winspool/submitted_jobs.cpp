@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "winspool/submitted_jobs.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What became of a job whose submission got no answer. The scheduler may have taken the whole
 // document and then lost the connection before saying so (it restarted, the network broke):
 // submitting again would print the document twice, giving up would lose it. So the scheduler

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform header against the Windows API as Microsoft documents it. The same file is
 // compiled against the system's <windows.h> in the Windows builds and against our own
 // declarations on Linux, so a type, a field, a constant or a signature that drifts from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What crosses from the program to GTK: Windows-1250 captions with "&" mnemonics, and icon
 // bitmaps with their masks. No display is needed for any of it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names of printed documents: the printed file's own name, from the companion's code page 852
 // into UTF-8, and PDF files created with the permissions of ordinary files.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The code pages that turn a font's bytes into characters.
 #include <gtest/gtest.h>
 

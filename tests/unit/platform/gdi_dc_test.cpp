@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Device contexts: which devices make them, and what GetDeviceCaps reports.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Printer documents: the trace record line by line, PDF documents read back, aborting, and
 // the equivalence of coalesced text runs with text drawn call by call.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fonts: creation and reading back, sizes and metrics at the device's resolution, the
 // monospace filter, and enumeration.
 #include <algorithm>

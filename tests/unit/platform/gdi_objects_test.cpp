@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pens, brushes, stock objects, selection and the attributes of a device context; invalid
 // handles and null pointers fail the documented way.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up for the gdi tests: a temporary profile naming the built-in printers' ports.
 #pragma once
 

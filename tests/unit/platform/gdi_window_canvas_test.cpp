@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A window whose pixels the display keeps: GetDC on it draws into its surface with the
 // printer's faces; a window without one draws nowhere, as on the null display.
 #include <cairo.h>

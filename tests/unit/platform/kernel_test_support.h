@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up for the kernel tests: a temporary directory mapped as drive C: through a
 // profile of its own, and a scoped change of the current directory.
 #pragma once

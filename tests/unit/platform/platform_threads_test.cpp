@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Threads of the platform's own and the termination signals: a document's page writer must
 // never take SIGTERM, SIGINT or SIGHUP, and a closed terminal asks the windows to close.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a display driver hands the user layer: a window a person brought to the front becomes
 // the active one from the program's own loop, and the driver's private message never reaches
 // a window procedure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, the message queue, timers and the null display against documented user32 and
 // shell32 behaviour.
 #include <gtest/gtest.h>

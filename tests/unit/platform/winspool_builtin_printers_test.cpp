@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in printers: their page from the profile, and pdf-file's documents.
 #include <gtest/gtest.h>
 

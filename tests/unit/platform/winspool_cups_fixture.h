@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test scheduler shared by the tests of one suite, with two queues: "alpha" (A4, 300 dpi, the
 // scheduler's default) and "Beta" (US Letter, 600 dpi, landscape by default). The profile is
 // an empty file of the test's own, so the user's settings take no part.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CUPS destinations as the drawing side sees them: their page in device units, the job a
 // finished document becomes, and the default device line.
 #include <cups/cups.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // EnumPrintersA over a test scheduler: what each level reports, how the buffer is filled,
 // which printer is the default, and what is left when CUPS cannot be reached.
 #include <gtest/gtest.h>

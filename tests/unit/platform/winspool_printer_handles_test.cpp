@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OpenPrinterA, ClosePrinter and DocumentPropertiesA, on CUPS queues and built-in printers.
 #include <gtest/gtest.h>
 

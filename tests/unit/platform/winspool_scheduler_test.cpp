@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test scheduler itself: the other CUPS tests rely on it delivering documents unchanged.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounds on what the agent reads from outside, and its command line: a signal's line is read
 // only as far as a path can go, and options are told apart from the job directory.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window while a job prints: messages are handled in the middle of a page, so the
 // commands that change the font settings must not be available then.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The font selection dialog with its settings file beside the program (this test program).
 #include <gtest/gtest.h>
 

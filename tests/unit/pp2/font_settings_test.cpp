@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pp2/FontSettings.h"
 
 #include <gtest/gtest.h>

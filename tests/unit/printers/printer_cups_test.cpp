@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The printer object through a real spooler: a private CUPS scheduler with a queue whose
 // documents land in a file.
 #include <gtest/gtest.h>

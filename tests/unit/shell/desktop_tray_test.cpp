@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop tray as a display driver uses it: Windows tray calls in, posted messages out.
 // The test thread is the program's user-interface thread: it turns the GLib main context and
 // dispatches the posted messages, while bus clients and the watcher run on threads of their

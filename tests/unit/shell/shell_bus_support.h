@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bus helpers for the tray tests: a thread with a main context of its own, a log to wait
 // on, a watcher of the tests' own, and a client that asks an item what a host would.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The StatusNotifierItem and its menu on a session bus, against a watcher of the test's own.
 // Run under a private bus (dbus-run-session). The item lives on a thread with a main
 // context of its own, as it does on the display driver's thread; the test asks it questions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the desktop is given for the program's icon, tip, menu and clicks.
 #include <gtest/gtest.h>
 

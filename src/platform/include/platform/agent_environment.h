@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a user at a terminal is told about the program's surroundings on Linux, where Windows
 // has no counterpart to ask: the file system path a DOS path stands for, whether a directory
 // is open to other users, the display driver in use, and the record of what a user saw.

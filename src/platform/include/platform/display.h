@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which display shows the program's windows on Linux (on Windows the system does).
 //
 // The profile's [display] driver= names it: "gtk" (the desktop, through GTK 3) or "null"

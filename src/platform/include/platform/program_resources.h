@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a Windows program's named resources live on Linux. On Windows the resource compiler
 // puts icons into the program file and LoadIconA/LoadImageA find them there; here the
 // program hands them over at start-up, before it loads any.

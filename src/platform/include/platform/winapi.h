@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one header through which the program reaches the operating system.
 //
 // On Windows it is the system's own API. Elsewhere it declares our implementation of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gtk display: windows, controls, message boxes and popup menus on a Linux desktop with
 // GTK 3 (X11 or Wayland).
 //

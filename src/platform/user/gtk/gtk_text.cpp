@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/gtk/gtk_text.h"
 
 #include <glib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts and pictures crossing from the program to GTK: the program speaks Windows-1250 with
 // "&" marking a mnemonic; GTK speaks UTF-8 with "_". Icons are device-independent bitmaps with
 // an AND mask; GTK wants RGBA pixels. None of this needs a display, so it is tested alone.

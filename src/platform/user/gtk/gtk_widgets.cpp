@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "user/gtk/gtk_display.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kernel32: the subset the program calls.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Basic Windows types as the 32-bit and 64-bit Windows ABIs define them, for the non-Windows
 // build. Widths follow Windows, not the host: LONG and DWORD are 32 bits everywhere.
 #pragma once

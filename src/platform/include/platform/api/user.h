@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // user32: the subset the program calls.
 #pragma once
 

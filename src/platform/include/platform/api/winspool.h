@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // winspool.drv: the subset the program calls.
 #pragma once
 
