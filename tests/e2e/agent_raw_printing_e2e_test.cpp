@@ -8,6 +8,7 @@
 
 #include "e2e/agent_harness.h"
 #include "test_support/cups_scheduler.h"
+#include "test_support/lossy_relay.h"
 #include "test_support/escp_reader.h"
 
 namespace wydruki::test {
@@ -117,6 +118,22 @@ TEST_F(RawQueuePrinting, AJobIsKeptThroughAnOutageAndARefusingQueueAndPrintedOnc
   ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.SignalGone(); }, 60s));
   ASSERT_TRUE(scheduler_->WaitUntilIdle());
   EXPECT_EQ(Arrived(), kOpening852 + "Faktura\r\n") << "printed once";
+}
+
+// The scheduler takes the whole raw job and its answer is lost on the way: the agent asks what
+// became of the job instead of sending it again, and the printer receives it once.
+TEST_F(RawQueuePrinting, AJobWhoseAnswerWasLostIsAskedAboutNotSentTwice) {
+  // The fixture's agent goes (a stop signal before its first tick would be taken as stale).
+  ASSERT_TRUE(AgentHarness::WaitUntil([&] { return agent_.FirstTickDone(); }));
+  agent_.Stop();
+  ASSERT_EQ(agent_.WaitForExit(pid_, 20s), 0);
+  LossyRelay relay(scheduler_->port());
+  agent_.SetEnvironment("CUPS_SERVER", relay.server());
+  relay.LoseNextSendDocumentAnswer();
+  pid_ = agent_.Start();
+  Print("A.TXT", "Faktura\r\n");
+  EXPECT_EQ(relay.AnswersLost(), 1);
+  EXPECT_EQ(Arrived(), kOpening852 + "Faktura\r\n") << "sent once";
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "winspool/cups_destinations.h"
 #include "winspool/document_names.h"
 #include "winspool/printer_handles.h"
+#include "winspool/submitted_jobs.h"
 
 namespace wydruki::platform {
 namespace {
@@ -198,8 +199,13 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   const ipp_status_t finished =
       cupsFinishDestDocument(destination.http(), destination.dest(), destination.info());
   document->sending = false;
-  if (finished > IPP_STATUS_OK_CONFLICTING) {
-    const DWORD error = ErrorFromIpp(finished);
+  // An error answer may be the network's, not the scheduler's, and the library reports success
+  // for a connection that closed unanswered: the scheduler is asked what it holds. Only a job
+  // it says it does not have whole is taken back; one it has is not sent again.
+  const bool answered_ok = finished <= IPP_STATUS_OK_CONFLICTING;
+  const JobFate fate = AskJobFate(document->job);
+  if (fate == JobFate::kLost || (!answered_ok && fate == JobFate::kUnknown)) {
+    const DWORD error = answered_ok ? ERROR_WRITE_FAULT : ErrorFromIpp(finished);
     CancelJob(*document);
     SetLastError(error);
     return FALSE;
