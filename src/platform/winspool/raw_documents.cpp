@@ -90,6 +90,18 @@ DWORD Fail(DWORD error) {
   return 0;
 }
 
+// The document open on a printer handle, taken out of the table; nullptr, with the last error
+// set as the spooler sets it, for a handle that is no printer's or has no document begun.
+std::unique_ptr<RawDocument> TakeDocument(HANDLE handle) {
+  if (!OpenedPrinterName(handle)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  auto document = Documents().Take(handle);
+  if (!document) SetLastError(ERROR_SPL_NO_STARTDOC);
+  return document;
+}
+
 }  // namespace
 
 void DiscardRawDocument(HANDLE handle) {
@@ -146,15 +158,8 @@ DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
 BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
   using namespace wydruki::platform;
   if (pcWritten != nullptr) *pcWritten = 0;
-  if (!OpenedPrinterName(hPrinter)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  auto document = Documents().Take(hPrinter);
-  if (!document) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
+  auto document = TakeDocument(hPrinter);
+  if (!document) return FALSE;
   if (cbBuf > 0 && pBuf == nullptr) {
     Documents().Put(hPrinter, std::move(document));
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -181,15 +186,8 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
 
 BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   using namespace wydruki::platform;
-  if (!OpenedPrinterName(hPrinter)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  auto document = Documents().Take(hPrinter);
-  if (!document) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
+  auto document = TakeDocument(hPrinter);
+  if (!document) return FALSE;
   if (!document->sending) {
     CancelJob(*document);
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
@@ -217,15 +215,8 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
 
 BOOL WINAPI AbortPrinter(HANDLE hPrinter) {
   using namespace wydruki::platform;
-  if (!OpenedPrinterName(hPrinter)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  auto document = Documents().Take(hPrinter);
-  if (!document) {
-    SetLastError(ERROR_SPL_NO_STARTDOC);
-    return FALSE;
-  }
+  auto document = TakeDocument(hPrinter);
+  if (!document) return FALSE;
   DebugLine(DebugArea::kPrinters,
             "raw job " + std::to_string(document->job) + " on " + document->printer + " cancelled");
   CancelJob(*document);
