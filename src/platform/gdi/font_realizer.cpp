@@ -125,6 +125,11 @@ std::string CacheKey(const LOGFONTA& font, int dpi) {
 
 }  // namespace
 
+void UseFreeTypeFace(const LoadedFace& face, const std::function<void(::FT_FaceRec_*)>& use) {
+  std::lock_guard<std::mutex> guard(FaceStore::Instance().Lock());
+  use(face.face);
+}
+
 cairo_font_face_t* RealizedFont::FontFace() const {
   return FaceStore::Instance().CairoFace(*loaded_, synthesis_);
 }

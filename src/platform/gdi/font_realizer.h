@@ -7,11 +7,14 @@
 #include <cairo.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "gdi/code_pages.h"
 #include "platform/api/gdi.h"
+
+struct FT_FaceRec_;  // FreeType's face, what FT_Face points to
 
 namespace wydruki::platform {
 
@@ -48,6 +51,10 @@ class RealizedFont {
   // nullptr only when memory runs out.
   cairo_font_face_t* FontFace() const;
   const cairo_matrix_t& FontMatrix() const { return font_matrix_; }
+  // The installed face the font is drawn with: one for every font realized from it.
+  const LoadedFace* Face() const { return loaded_; }
+  bool SyntheticBold() const { return (synthesis_ & 1) != 0; }
+  bool SyntheticOblique() const { return (synthesis_ & 2) != 0; }
 
   // Realizes `font` for a device of `dpi` pixels per inch vertically (which sizes a height
   // of 0). nullptr when no face at all can be found.
@@ -71,5 +78,9 @@ class RealizedFont {
   LoadedFace* loaded_ = nullptr;  // the face store's entry (lives as long as the process)
   int synthesis_ = 0;             // synthetic bold 1, oblique 2
 };
+
+// Runs `use` on the FreeType face of `face`, under the lock of the store that keeps it: a
+// document embedding the face reads its tables and outlines this way, on any thread.
+void UseFreeTypeFace(const LoadedFace& face, const std::function<void(::FT_FaceRec_*)>& use);
 
 }  // namespace wydruki::platform

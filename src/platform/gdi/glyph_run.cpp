@@ -11,6 +11,31 @@ cairo_rectangle_t CellOf(const TextCall& call) {
   return {call.left, call.baseline - tm.tmAscent, double(call.width), double(tm.tmHeight)};
 }
 
+class CairoPainter final : public GlyphPainter {
+ public:
+  explicit CairoPainter(cairo_t* cr) : cr_(cr) {}
+  void FillRectangles(COLORREF color, const std::vector<cairo_rectangle_t>& rects) override {
+    SetColor(cr_, color);
+    for (const auto& r : rects) cairo_rectangle(cr_, r.x, r.y, r.width, r.height);
+    cairo_fill(cr_);
+  }
+  void ShowGlyphs(const RealizedFont& font, COLORREF color, const cairo_glyph_t* glyphs,
+                  const unsigned char*, int count, double stretch) override {
+    cairo_font_face_t* face = font.FontFace();
+    if (face == nullptr) return;  // made from bytes already read: only out of memory stops it
+    SetColor(cr_, color);
+    cairo_set_font_face(cr_, face);
+    cairo_matrix_t matrix = font.FontMatrix();
+    matrix.xx *= stretch;
+    matrix.yx *= stretch;
+    cairo_set_font_matrix(cr_, &matrix);
+    cairo_show_glyphs(cr_, glyphs, count);
+  }
+
+ private:
+  cairo_t* cr_;
+};
+
 }  // namespace
 
 std::optional<double> UniformPitch(const cairo_glyph_t* glyphs, int count, int advance) {
@@ -57,6 +82,7 @@ void GlyphRun::Add(const TextCall& call) {
     else if (text_lines_.back().advance != advance)
       text_lines_.back().advance = kMixedAdvances;
     glyphs_.push_back({font.Glyph(byte), x, call.baseline});
+    bytes_.push_back(byte);
     x += advance;
   }
   const double thickness = font.LineThickness();
@@ -69,16 +95,14 @@ void GlyphRun::Add(const TextCall& call) {
 }
 
 void GlyphRun::Flush(cairo_t* cr) {
+  CairoPainter painter(cr);
+  Flush(painter);
+}
+
+void GlyphRun::Flush(GlyphPainter& painter) {
   if (Empty()) return;
-  if (!cells_.empty()) {
-    SetColor(cr, background_);
-    for (const auto& cell : cells_) cairo_rectangle(cr, cell.x, cell.y, cell.width, cell.height);
-    cairo_fill(cr);
-  }
-  SetColor(cr, color_);
-  cairo_font_face_t* face = glyphs_.empty() ? nullptr : font_->FontFace();
-  if (face != nullptr) {  // made from bytes already read: only out of memory stops it
-    cairo_set_font_face(cr, face);
+  if (!cells_.empty()) painter.FillRectangles(background_, cells_);
+  if (!glyphs_.empty()) {
     // A run holds the lines of consecutive calls. Each line gets its own pitch; lines of the
     // same pitch, the usual case, are drawn by one call.
     std::size_t group = 0;
@@ -89,18 +113,16 @@ void GlyphRun::Flush(cairo_t* cr) {
           line + 1 < text_lines_.size() ? text_lines_[line + 1].begin : glyphs_.size();
       const std::optional<double> pitch = SnapLine(begin, end, text_lines_[line].advance);
       if (begin > group && pitch != group_pitch) {
-        Show(cr, group, begin, group_pitch);
+        Show(painter, group, begin, group_pitch);
         group = begin;
       }
       group_pitch = pitch;
     }
-    Show(cr, group, glyphs_.size(), group_pitch);
+    Show(painter, group, glyphs_.size(), group_pitch);
   }
-  if (!lines_.empty()) {
-    for (const auto& line : lines_) cairo_rectangle(cr, line.x, line.y, line.width, line.height);
-    cairo_fill(cr);
-  }
+  if (!lines_.empty()) painter.FillRectangles(color_, lines_);
   glyphs_.clear();
+  bytes_.clear();
   text_lines_.clear();
   cells_.clear();
   lines_.clear();
@@ -118,15 +140,10 @@ std::optional<double> GlyphRun::SnapLine(std::size_t begin, std::size_t end, int
   return std::nullopt;
 }
 
-void GlyphRun::Show(cairo_t* cr, std::size_t begin, std::size_t end,
+void GlyphRun::Show(GlyphPainter& painter, std::size_t begin, std::size_t end,
                     std::optional<double> stretch) {
-  cairo_matrix_t matrix = font_->FontMatrix();
-  if (stretch) {
-    matrix.xx *= *stretch;
-    matrix.yx *= *stretch;
-  }
-  cairo_set_font_matrix(cr, &matrix);
-  cairo_show_glyphs(cr, glyphs_.data() + begin, static_cast<int>(end - begin));
+  painter.ShowGlyphs(*font_, color_, glyphs_.data() + begin, bytes_.data() + begin,
+                     static_cast<int>(end - begin), stretch.value_or(1.0));
 }
 
 }  // namespace wydruki::platform

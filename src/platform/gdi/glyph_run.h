@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Consecutive transparent TextOutA calls that share font and colour, gathered into one
-// cairo glyph run: drawing glyph by glyph costs a PDF operator sequence per call, a run of a
+// glyph run: drawing glyph by glyph costs a PDF operator sequence per call, a run of a
 // whole line costs one. Every glyph keeps the position its own call gave it, to within a
 // device unit (see UniformPitch), so the output is the same as drawing the calls one by one.
 #pragma once
@@ -16,12 +16,24 @@
 
 namespace wydruki::platform {
 
+// What a run is drawn on: a cairo context, or a PDF page's content.
+class GlyphPainter {
+ public:
+  virtual ~GlyphPainter() = default;
+  virtual void FillRectangles(COLORREF color, const std::vector<cairo_rectangle_t>& rects) = 0;
+  // `count` glyphs of `font` at their positions, drawn for the code page bytes `bytes`, the
+  // face stretched horizontally by `stretch`.
+  virtual void ShowGlyphs(const RealizedFont& font, COLORREF color, const cairo_glyph_t* glyphs,
+                          const unsigned char* bytes, int count, double stretch) = 0;
+};
+
 class GlyphRun {
  public:
   // Whether `call` can join the run without changing what the page shows.
   bool Accepts(const TextCall& call) const;
   void Add(const TextCall& call);
   // Draws the run (backgrounds, glyphs, then underlines and strike-outs) and empties it.
+  void Flush(GlyphPainter& painter);
   void Flush(cairo_t* cr);
   bool Empty() const { return glyphs_.empty() && cells_.empty(); }
 
@@ -40,9 +52,11 @@ class GlyphRun {
   // Places the line [begin, end) at its uniform pitch, if it has one, and returns how much
   // the face is to be stretched for it.
   std::optional<double> SnapLine(std::size_t begin, std::size_t end, int advance);
-  void Show(cairo_t* cr, std::size_t begin, std::size_t end, std::optional<double> stretch);
+  void Show(GlyphPainter& painter, std::size_t begin, std::size_t end,
+            std::optional<double> stretch);
 
   std::vector<cairo_glyph_t> glyphs_;
+  std::vector<unsigned char> bytes_;  // the byte each glyph was drawn for
   std::vector<Line> text_lines_;  // a glyph further left or on another baseline begins a line
   std::vector<cairo_rectangle_t> cells_;  // the opaque background (of one call)
   std::vector<cairo_rectangle_t> lines_;  // underlines and strike-outs

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// A printer document drawn with cairo into a PDF stream, page by page: each page is written
+// A printer document written as a PDF stream, page by page: each page is written
 // to the printer's output when it ends and is not kept in memory.
 #pragma once
 
