@@ -41,7 +41,10 @@ constexpr const char* kHeightSample = "8ADSDSAD";
 
 PagePrinter::PagePrinter(printers::TPrinter& printer, std::function<void()> drain,
                          const bool& cancel_requested)
-    : printer_(printer), drain_(std::move(drain)), cancel_requested_(cancel_requested) {}
+    : printer_(printer),
+      drain_(std::move(drain)),
+      cancel_requested_(cancel_requested),
+      steps_(kKeptSteps) {}
 
 void PagePrinter::MeasureSheet() {
   // The sheet's edges in the coordinates of the printable area, whose origin is offset into
@@ -53,6 +56,12 @@ void PagePrinter::MeasureSheet() {
   const int vertical = GetDeviceCaps(dc, VERTRES);
   sheet_right_ = std::max(width - GetDeviceCaps(dc, PHYSICALOFFSETX), horizontal);
   sheet_bottom_ = std::max(height - GetDeviceCaps(dc, PHYSICALOFFSETY), vertical);
+  ForgetSteps();
+}
+
+void PagePrinter::ForgetSteps() {
+  steps_.assign(kKeptSteps, Step{});
+  column_ = 0;
 }
 
 void PagePrinter::ResetRenderingState() {
@@ -260,6 +269,7 @@ void PagePrinter::BeginPage(bool standard) {
   standard_ = standard;
   y_ = metrics_.TopMargin;
   x_ = Real48(metrics_.LeftMargin);
+  column_ = 0;
   escape_pending_ = false;
   run_.clear();  // only a failed page can have left characters behind
   printer_.PrintCanvas().Brush().SetStyle(graphics::TBrushStyle::bsClear);
@@ -292,9 +302,8 @@ void PagePrinter::RenderText(std::string_view text) {
       escape_pending_ = true;
       continue;
     }
-    const Real48 cell = Cell();
-    x_ = x_ + cell;
-    if (wide_on_) x_ = x_ + cell;
+    const Step& step = NextStep(Cell());
+    x_ = step.to;
     if (cancel_requested_) {
       FlushRun();
       return;
@@ -303,18 +312,41 @@ void PagePrinter::RenderText(std::string_view text) {
     // whole by the device: it is not drawn, so that a listing without form feeds does not
     // gather an endless page. The commands before it have still taken effect.
     const std::int64_t y = y_ + VerticalOffset();
-    if (y >= sheet_bottom_ || y < kLowestDrawnY || Extended(x_) >= sheet_right_) continue;
-    const std::int32_t x = RoundEven(x_);
+    if (y >= sheet_bottom_ || y < kLowestDrawnY || step.past_right) continue;
+    const std::int32_t x = step.x;
     if (x >= sheet_right_) continue;
-    run_.push_back({x, static_cast<std::int32_t>(y), 1, &byte_texts[c], 0, {}, nullptr});
+    // Filled in place: a whole entry built aside and copied in costs more than the rest of
+    // the character's work.
+    POLYTEXTA& entry = run_.emplace_back();
+    entry.x = x;
+    entry.y = static_cast<std::int32_t>(y);
+    entry.n = 1;
+    entry.lpstr = &byte_texts[c];
     if (run_.size() >= kLongestRun) FlushRun();
   }
   FlushRun();
 }
 
+const PagePrinter::Step& PagePrinter::NextStep(Real48 cell) {
+  Step& step = column_ < kKeptSteps ? steps_[column_] : scratch_step_;
+  ++column_;
+  if (step.known && step.from == x_.Value() && step.cell == cell.Value() && step.wide == wide_on_)
+    return step;
+  step.known = true;
+  step.from = x_;
+  step.cell = cell;
+  step.wide = wide_on_;
+  step.to = Real48(x_ + cell);
+  if (wide_on_) step.to = Real48(step.to + cell);
+  step.x = RoundEven(step.to);
+  step.past_right = Extended(step.to) >= sheet_right_;
+  return step;
+}
+
 void PagePrinter::EndLine() {
   y_ += job_spacing_on_ ? metrics_.LineHeightJob : metrics_.LineHeightNormal;
   x_ = static_cast<Extended>(metrics_.LeftMargin);
+  column_ = 0;
   drain_();
 }
 

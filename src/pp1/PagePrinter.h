@@ -78,6 +78,19 @@ class PagePrinter {
   // Draws the characters gathered since the last command or the start of the text.
   void FlushRun();
   Real48 Cell() const;
+  // One character's step along the line: where it leaves the position, rounded to the
+  // device unit its cell begins at, and whether that lies at or past the sheet's right edge.
+  struct Step {
+    bool known = false;
+    Extended from = 0;
+    Extended cell = 0;
+    bool wide = false;
+    Real48 to;
+    std::int32_t x = 0;
+    bool past_right = false;
+  };
+  const Step& NextStep(Real48 cell);
+  void ForgetSteps();  // the sheet's edge has moved
   std::int32_t VerticalOffset() const;
 
   printers::TPrinter& printer_;
@@ -109,6 +122,14 @@ class PagePrinter {
   // before the program's messages are handled, so nothing outside sees a difference from
   // drawing them one by one.
   std::vector<POLYTEXTA> run_;
+  // Lines step through the same positions: from the left margin, the same cell after cell.
+  // The steps of the lines before are kept by column, so that a line like them costs no
+  // arithmetic; a step from another position, or by another cell or width, is worked out
+  // again. Columns past kKeptSteps are always worked out.
+  static constexpr std::size_t kKeptSteps = 512;
+  std::vector<Step> steps_;
+  std::size_t column_ = 0;
+  Step scratch_step_;
 };
 
 }  // namespace wydruki::pp1

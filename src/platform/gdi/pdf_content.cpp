@@ -150,6 +150,7 @@ void PdfContent::ShowGlyphs(const RealizedFont& font, COLORREF color, const cair
   const double d = matrix.yy;            // and up
   const double c = font.SyntheticOblique() ? kObliqueSlant * d : 0;
   const CodePage& page = font.Page();
+  PdfFonts::Face& face = fonts_.FaceOf(font);
   out_ += "BT\n";
   int resource = -1;
   bool in_array = false;  // within "[(" ... ")] TJ"
@@ -158,7 +159,7 @@ void PdfContent::ShowGlyphs(const RealizedFont& font, COLORREF color, const cair
   for (int i = 0; i < count; ++i) {
     const cairo_glyph_t& glyph = glyphs[i];
     const PdfFonts::Code code =
-        fonts_.Encode(font, static_cast<std::uint32_t>(glyph.index), page.ToUnicode(bytes[i]));
+        fonts_.Encode(face, static_cast<std::uint32_t>(glyph.index), page.ToUnicode(bytes[i]));
     if (i == 0) {
       // A TrueType face without a bold of its own is made bold by stroking its outlines too;
       // Type 3 outlines are emboldened in the font itself.

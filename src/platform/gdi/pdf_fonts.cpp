@@ -196,30 +196,36 @@ PdfFonts::Face& PdfFonts::FaceOf(const RealizedFont& font) {
   return *(last_ = faces_.back().get());
 }
 
-PdfFonts::Code PdfFonts::Encode(const RealizedFont& font, std::uint32_t glyph, char32_t unicode) {
-  Face& face = FaceOf(font);
+PdfFonts::Code PdfFonts::Encode(Face& face, std::uint32_t glyph, char32_t unicode) {
   if (glyph >= face.numbering.size()) glyph = 0;
-  std::uint32_t number = face.numbering[glyph];
-  if (number == 0) {
-    // The missing glyph stands at 0 of a TrueType subset, as the format requires.
-    if (face.truetype && face.glyphs.empty() && glyph != 0) Encode(font, 0, 0);
-    number = static_cast<std::uint32_t>(face.glyphs.size()) + 1;
-    face.numbering[glyph] = number;
-    face.glyphs.push_back(glyph);
-    face.unicode.push_back(glyph == 0 ? 0 : unicode);  // the missing glyph stands for nothing
-    FT_Fixed advance = 0;
-    UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
-      if (FT_Get_Advance(ft, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
-    });
-    // Rounded as written in the font's widths, so that a reader's pen lands where ours does.
-    face.advances.push_back(std::round(double(advance) * kGlyphUnits / face.units_per_em * 1e4) /
-                            1e4);
-  }
+  const std::uint32_t number = face.numbering[glyph];
+  if (number == 0) return Add(face, glyph, unicode);
   const std::uint32_t index = number - 1;
   if (face.truetype) return {face.resources[0], index, true, face.advances[index] / kGlyphUnits};
-  const std::size_t slice = index / kType3Glyphs;
-  while (face.resources.size() <= slice) face.resources.push_back(++resource_count_);
-  return {face.resources[slice], index % kType3Glyphs, false, face.advances[index] / kGlyphUnits};
+  return {face.resources[index / kType3Glyphs], index % kType3Glyphs, false,
+          face.advances[index] / kGlyphUnits};
+}
+
+// A glyph's first use: it gets the next number.
+PdfFonts::Code PdfFonts::Add(Face& face, std::uint32_t glyph, char32_t unicode) {
+  // The missing glyph stands at 0 of a TrueType subset, as the format requires.
+  if (face.truetype && face.glyphs.empty() && glyph != 0) Add(face, 0, 0);
+  const auto index = static_cast<std::uint32_t>(face.glyphs.size());
+  face.numbering[glyph] = index + 1;
+  face.glyphs.push_back(glyph);
+  face.unicode.push_back(glyph == 0 ? 0 : unicode);  // the missing glyph stands for nothing
+  FT_Fixed advance = 0;
+  UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
+    if (FT_Get_Advance(ft, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+  });
+  // Rounded as written in the font's widths, so that a reader's pen lands where ours does.
+  face.advances.push_back(std::round(double(advance) * kGlyphUnits / face.units_per_em * 1e4) /
+                          1e4);
+  if (!face.truetype) {
+    while (face.resources.size() <= index / kType3Glyphs)
+      face.resources.push_back(++resource_count_);
+  }
+  return Encode(face, glyph, unicode);
 }
 
 namespace {

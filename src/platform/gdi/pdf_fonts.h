@@ -29,15 +29,17 @@ class PdfFonts {
     bool wide;
     double advance;      // in text space units of a font size of 1
   };
-  // The code of glyph `glyph` of `font`'s face, which stands for `unicode`.
-  Code Encode(const RealizedFont& font, std::uint32_t glyph, char32_t unicode);
+  // A face as the document embeds it; what `Encode` codes the glyphs of.
+  struct Face;
+  Face& FaceOf(const RealizedFont& font);
+  // The code of glyph `glyph` of `face`, which stands for `unicode`.
+  Code Encode(Face& face, std::uint32_t glyph, char32_t unicode);
 
   // Writes every font used, and the resource dictionary that names them as object `resources`.
   void Write(PdfFile& file, int resources);
 
  private:
-  struct Face;
-  Face& FaceOf(const RealizedFont& font);
+  Code Add(Face& face, std::uint32_t glyph, char32_t unicode);
 
   std::vector<std::unique_ptr<Face>> faces_;
   Face* last_ = nullptr;  // pages draw long runs with one face
