@@ -7,9 +7,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcups2-dev libcairo2-dev libfontconfig-dev libfreetype-dev
+  libcups2-dev libcairo2-dev libfontconfig-dev libfreetype-dev zlib1g-dev
   cups cups-client cups-filters cups-bsd
-  fonts-liberation fonts-dejavu-core poppler-utils
+  fonts-liberation fonts-dejavu-core fonts-urw-base35 poppler-utils
   dosbox desktop-file-utils man-db dpkg-dev file
   # the package: its icons rendered, lintian; the companion's scope under a user manager
   librsvg2-bin lintian systemd

@@ -41,12 +41,13 @@ void PdfContent::Begin(double x_points, double y_points, double origin_x, double
   line_width_ = -1;
   dash_ = -1;
   render_mode_ = 0;
-  out_ += "q\n";
-  Number(x_points);
-  out_ += "0 0 ";
-  Number(-y_points);
-  Number(origin_x);
-  Number(height - origin_y);
+  x_points_ = x_points;
+  y_points_ = y_points;
+  origin_x_ = origin_x;
+  origin_y_ = origin_y;
+  // Points from the top-left corner, downwards.
+  out_ += "q\n1 0 0 -1 0 ";
+  Number(height);
   out_ += "cm\n";
 }
 
@@ -85,15 +86,15 @@ void PdfContent::SetStroke(COLORREF color) {
 void PdfContent::SetLineWidth(double width) {
   if (line_width_ == width) return;
   line_width_ = width;
-  Number(width);
+  Number(width * (x_points_ + y_points_) / 2);
   out_ += "w\n";
 }
 
 void PdfContent::Rectangle(double x, double y, double width, double height) {
-  Number(x);
-  Number(y);
-  Number(width);
-  Number(height);
+  Number(X(x));
+  Number(Y(y));
+  Number(width * x_points_);
+  Number(height * y_points_);
   out_ += "re\n";
 }
 
@@ -116,28 +117,22 @@ void PdfContent::Line(POINT from, POINT to, const LOGPEN& pen) {
   const int style = static_cast<int>(pen.lopnStyle);
   if (dash_ != style) {
     dash_ = style;
-    switch (style) {
-      case PS_DASH:
-        out_ += "[18 6] 0 d\n";
-        break;
-      case PS_DOT:
-        out_ += "[3 3] 0 d\n";
-        break;
-      case PS_DASHDOT:
-        out_ += "[9 6 3 6] 0 d\n";
-        break;
-      case PS_DASHDOTDOT:
-        out_ += "[9 3 3 3 3 3] 0 d\n";
-        break;
-      default:
-        out_ += "[] 0 d\n";
-    }
+    static const std::vector<double> kSolid, kDash = {18, 6}, kDot = {3, 3},
+                                     kDashDot = {9, 6, 3, 6}, kDashDotDot = {9, 3, 3, 3, 3, 3};
+    const std::vector<double>& pattern = style == PS_DASH         ? kDash
+                                         : style == PS_DOT        ? kDot
+                                         : style == PS_DASHDOT    ? kDashDot
+                                         : style == PS_DASHDOTDOT ? kDashDotDot
+                                                                  : kSolid;
+    out_ += '[';
+    for (const double length : pattern) Number(length * x_points_);
+    out_ += "] 0 d\n";
   }
-  Number(from.x);
-  Number(from.y);
+  Number(X(from.x));
+  Number(Y(from.y));
   out_ += "m ";
-  Number(to.x);
-  Number(to.y);
+  Number(X(to.x));
+  Number(Y(to.y));
   out_ += "l S\n";
 }
 
@@ -180,19 +175,19 @@ void PdfContent::ShowGlyphs(const RealizedFont& font, COLORREF color, const cair
       out_ += "/F" + std::to_string(resource) + " 1 Tf\n";
     }
     const double gap = glyph.x - pen;
-    if (!in_array || glyph.y != line_y || gap < -kPositionTolerance || gap > a) {
+    if (!in_array || glyph.y != line_y || std::fabs(gap) > a) {
       if (in_array) out_ += ")] TJ\n";
-      Number(a);
+      Number(a * x_points_);
       out_ += "0 ";
-      Number(c);
-      Number(-d);
-      Number(glyph.x);
-      Number(glyph.y);
+      Number(c * x_points_);
+      Number(-d * y_points_);
+      Number(X(glyph.x));
+      Number(Y(glyph.y));
       out_ += "Tm\n[(";
       in_array = true;
       pen = glyph.x;
       line_y = glyph.y;
-    } else if (gap > kPositionTolerance) {
+    } else if (std::fabs(gap) > kPositionTolerance) {
       // TJ numbers are thousandths of the font size, and move the pen back.
       out_ += ") ";
       Number(-gap * 1000 / a);

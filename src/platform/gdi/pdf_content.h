@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The content of one PDF page, written as the page is drawn. Coordinates are device units
-// with y downwards; one transformation at the top of the page turns them into points. Text is
+// The content of one PDF page, written as the page is drawn. The program's coordinates are
+// device units with y downwards; they are written as points from the page's top-left corner
+// (one transformation at the top of the page turns the y axis up), so that a reader places
+// every glyph on the point the number says, with no product of scales to round. Text is
 // written line by line: one text matrix where a line begins, then the glyph codes, with a
 // kerning number only where a glyph stands elsewhere than the previous one's advance puts
 // it, so a line of a fixed pitch is one string. Colours, line width and dashes are set only
@@ -38,9 +40,13 @@ class PdfContent final : public GlyphPainter {
   void Number(double value);
   void Color(COLORREF color);
   void Rectangle(double x, double y, double width, double height);
+  // A device position in points from the page's top-left corner.
+  double X(double x) const { return origin_x_ + x * x_points_; }
+  double Y(double y) const { return origin_y_ + y * y_points_; }
 
   PdfFonts& fonts_;
   std::string out_;
+  double x_points_ = 1, y_points_ = 1, origin_x_ = 0, origin_y_ = 0;
   // The graphics state the page has set so far (-1: not set).
   long long fill_ = -1;
   long long stroke_ = -1;
