@@ -57,7 +57,7 @@ class GlyphRun {
 
   std::vector<cairo_glyph_t> glyphs_;
   std::vector<unsigned char> bytes_;  // the byte each glyph was drawn for
-  std::vector<Line> text_lines_;  // a glyph further left or on another baseline begins a line
+  std::vector<Line> text_lines_;      // a glyph further left or on another baseline begins a line
   std::vector<cairo_rectangle_t> cells_;  // the opaque background (of one call)
   std::vector<cairo_rectangle_t> lines_;  // underlines and strike-outs
 };

@@ -117,8 +117,8 @@ void PdfContent::Line(POINT from, POINT to, const LOGPEN& pen) {
   const int style = static_cast<int>(pen.lopnStyle);
   if (dash_ != style) {
     dash_ = style;
-    static const std::vector<double> kSolid, kDash = {18, 6}, kDot = {3, 3},
-                                     kDashDot = {9, 6, 3, 6}, kDashDotDot = {9, 3, 3, 3, 3, 3};
+    static const std::vector<double> kSolid,
+        kDash = {18, 6}, kDot = {3, 3}, kDashDot = {9, 6, 3, 6}, kDashDotDot = {9, 3, 3, 3, 3, 3};
     const std::vector<double>& pattern = style == PS_DASH         ? kDash
                                          : style == PS_DOT        ? kDot
                                          : style == PS_DASHDOT    ? kDashDot
@@ -175,7 +175,9 @@ void PdfContent::ShowGlyphs(const RealizedFont& font, COLORREF color, const cair
       out_ += "/F" + std::to_string(resource) + " 1 Tf\n";
     }
     const double gap = glyph.x - pen;
-    if (!in_array || glyph.y != line_y || std::fabs(gap) > a) {
+    // A glyph drawn back over the line (overlapping cells) starts it anew, as one drawn on
+    // its own would be; a rounding's worth back, or up to an em forward, is kerned.
+    if (!in_array || glyph.y != line_y || gap < -1 || gap > a) {
       if (in_array) out_ += ")] TJ\n";
       Number(a * x_points_);
       out_ += "0 ";

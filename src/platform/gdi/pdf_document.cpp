@@ -23,9 +23,9 @@ namespace {
 // Pages are written on a thread of the document's own, as the Windows spooler spools a page
 // while the program goes on with the next one. The program's calls become the page's PDF
 // content as they come (consecutive text calls gathered into runs); at EndPage the content is
-// handed to the writer, which compresses it and writes it out. At most kPagesAhead pages wait for the writer, so memory stays bounded
-// however long the document. A failure of the writer is reported by the next StartPage,
-// EndPage or EndDoc, with the error that caused it.
+// handed to the writer, which compresses it and writes it out. At most kPagesAhead pages wait for
+// the writer, so memory stays bounded however long the document. A failure of the writer is
+// reported by the next StartPage, EndPage or EndDoc, with the error that caused it.
 //
 // Every write of the output happens on the writer, the document's end (the fonts, the page
 // tree and the hand-over) included, and the program waits for the writer only so long: an output
@@ -172,18 +172,13 @@ class PdfDocument final : public PrintDocument {
       room.notify_all();
     }
 
+    // Every page has the same size and resources, which it takes from the page tree.
     void WritePage(const std::string& content) {
       const int contents = file.Reserve();
       file.WriteStream(contents, "", content);
       const int page_object = file.Reserve();
-      std::string dictionary = "<< /Type /Page /Parent " + std::to_string(page_tree) +
-                               " 0 R /MediaBox [0 0 ";
-      AppendPdfNumber(dictionary, width);
-      dictionary += ' ';
-      AppendPdfNumber(dictionary, height);
-      dictionary += "] /Resources " + std::to_string(resources) + " 0 R /Contents " +
-                    std::to_string(contents) + " 0 R >>";
-      file.WriteObject(page_object, dictionary);
+      file.WriteObject(page_object, "<< /Type /Page /Parent " + std::to_string(page_tree) +
+                                        " 0 R /Contents " + std::to_string(contents) + " 0 R >>");
       pages.push_back(page_object);
     }
 
@@ -194,11 +189,16 @@ class PdfDocument final : public PrintDocument {
       fonts.Write(file, resources);
       std::string kids;
       for (const int page : pages) kids += std::to_string(page) + " 0 R ";
-      file.WriteObject(page_tree, "<< /Type /Pages /Kids [" + kids + "] /Count " +
-                                      std::to_string(pages.size()) + " >>");
+      std::string tree = "<< /Type /Pages /MediaBox [0 0 ";
+      AppendPdfNumber(tree, width);
+      tree += ' ';
+      AppendPdfNumber(tree, height);
+      tree += "] /Resources " + std::to_string(resources) + " 0 R /Kids [" + kids + "] /Count " +
+              std::to_string(pages.size()) + " >>";
+      file.WriteObject(page_tree, tree);
       const int catalog = file.Reserve();
-      file.WriteObject(catalog, "<< /Type /Catalog /Pages " + std::to_string(page_tree) +
-                                    " 0 R >>");
+      file.WriteObject(catalog,
+                       "<< /Type /Catalog /Pages " + std::to_string(page_tree) + " 0 R >>");
       if (!file.Finish(catalog) || write_failed) {
         error = write_error;
         return false;
@@ -210,8 +210,8 @@ class PdfDocument final : public PrintDocument {
     }
 
     std::mutex mutex;
-    std::condition_variable work;  // a page waits, or the writer is to end
-    std::condition_variable room;  // a page was taken, the writer failed or it is done
+    std::condition_variable work;     // a page waits, or the writer is to end
+    std::condition_variable room;     // a page was taken, the writer failed or it is done
     std::deque<std::string> waiting;  // pages' content
     Ending ending = Ending::kNone;
     std::atomic<bool> failed{false};
@@ -224,9 +224,8 @@ class PdfDocument final : public PrintDocument {
     bool write_failed = false;
     DWORD write_error = 0;
     double width = 0, height = 0;  // of the page, in points
-    PdfFile file{[this](const unsigned char* data, std::size_t length) {
-      return WriteOut(data, length);
-    }};
+    PdfFile file{
+        [this](const unsigned char* data, std::size_t length) { return WriteOut(data, length); }};
     // Numbered before anything is written: every page names them.
     const int page_tree = file.Reserve();
     const int resources = file.Reserve();

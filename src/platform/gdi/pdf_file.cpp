@@ -118,8 +118,8 @@ bool PdfFile::Finish(int root) {
     std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", where_[i]);
     table += entry;
   }
-  table += "trailer\n<< /Size " + std::to_string(where_.size()) + " /Root " +
-           std::to_string(root) + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  table += "trailer\n<< /Size " + std::to_string(where_.size()) + " /Root " + std::to_string(root) +
+           " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   Put(table);
   if (!buffer_.empty() && !failed_) Drain();
   return !failed_;

@@ -186,8 +186,7 @@ PdfFonts::Face& PdfFonts::FaceOf(const RealizedFont& font) {
   face->bold = bold;
   UseFreeTypeFace(*loaded, [&face](FT_Face ft) {
     FT_ULong length = 0;
-    face->truetype =
-        FT_IS_SFNT(ft) && FT_Load_Sfnt_Table(ft, TTAG_glyf, 0, nullptr, &length) == 0;
+    face->truetype = FT_IS_SFNT(ft) && FT_Load_Sfnt_Table(ft, TTAG_glyf, 0, nullptr, &length) == 0;
     face->units_per_em = ft->units_per_EM > 0 ? ft->units_per_EM : 1000;
     face->numbering.assign(static_cast<std::size_t>(std::max<FT_Long>(1, ft->num_glyphs)), 0);
   });
@@ -266,8 +265,8 @@ void AppendNumbers(std::string& out, std::initializer_list<double> values) {
   out.back() = ']';
 }
 
-void WriteTrueType(PdfFile& file, std::string& resource_entries,
-                   int resource, const FaceFacts& facts, std::string program,
+void WriteTrueType(PdfFile& file, std::string& resource_entries, int resource,
+                   const FaceFacts& facts, std::string program,
                    const std::vector<std::uint32_t>& glyphs, const std::vector<char32_t>& unicode,
                    const std::vector<double>& advances) {
   const std::string base = SubsetTag(facts.name, glyphs) + "+" + facts.name;

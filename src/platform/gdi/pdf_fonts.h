@@ -27,7 +27,7 @@ class PdfFonts {
     int resource;        // the font's name in the page resources is /F<resource>
     std::uint32_t code;  // one byte, or two (big-endian) when `wide`
     bool wide;
-    double advance;      // in text space units of a font size of 1
+    double advance;  // in text space units of a font size of 1
   };
   // A face as the document embeds it; what `Encode` codes the glyphs of.
   struct Face;

@@ -18,7 +18,9 @@ std::uint32_t U16(const std::string& s, std::size_t at) {
   return std::uint32_t(std::uint8_t(s[at])) << 8 | std::uint8_t(s[at + 1]);
 }
 
-std::uint32_t U32(const std::string& s, std::size_t at) { return U16(s, at) << 16 | U16(s, at + 2); }
+std::uint32_t U32(const std::string& s, std::size_t at) {
+  return U16(s, at) << 16 | U16(s, at + 2);
+}
 
 void Put16(std::string& s, std::size_t at, std::uint32_t value) {
   s[at] = static_cast<char>(value >> 8);
@@ -132,14 +134,13 @@ std::string SubsetTrueType(const FontTableReader& read, std::vector<std::uint32_
   Append32(new_loca, static_cast<std::uint32_t>(new_glyf.size()));
 
   const auto count = static_cast<std::uint32_t>(glyphs.size());
-  Put16(head, 50, 1);  // long 'loca' offsets
+  Put16(head, 50, 1);                                // long 'loca' offsets
   for (std::size_t i = 8; i < 12; ++i) head[i] = 0;  // checkSumAdjustment, set below
   Put16(hhea, 34, count);
   Put16(maxp, 4, count);
   std::map<std::uint32_t, std::string> tables = {
-      {Tag("head"), head},         {Tag("hhea"), hhea}, {Tag("maxp"), maxp},
-      {Tag("hmtx"), new_hmtx},     {Tag("loca"), new_loca},
-      {Tag("glyf"), std::move(new_glyf)}};
+      {Tag("head"), head},     {Tag("hhea"), hhea},     {Tag("maxp"), maxp},
+      {Tag("hmtx"), new_hmtx}, {Tag("loca"), new_loca}, {Tag("glyf"), std::move(new_glyf)}};
   // The hinting programs, where the face has them, draw the glyphs as their maker meant.
   for (const char* name : {"cvt ", "fpgm", "prep"}) {
     std::string table;

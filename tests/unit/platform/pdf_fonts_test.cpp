@@ -18,7 +18,9 @@ namespace wydruki::test {
 namespace {
 
 // "ĄĆĘŁŃÓŚŹŻ ząb@&Wg" in Windows-1250: composite glyphs (letters with marks) among them.
-const std::string kSample = "\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF z\xB9" "b@&Wg";
+const std::string kSample =
+    "\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF z\xB9"
+    "b@&Wg";
 
 struct Raster {
   int width = 0, height = 0;
