@@ -28,7 +28,6 @@ void AppendCode(std::string& out, const PdfFonts::Code& code) {
       out += static_cast<char>(byte);
     }
   };
-  if (code.wide) put(static_cast<unsigned char>(code.code >> 8));
   put(static_cast<unsigned char>(code.code));
 }
 
@@ -158,7 +157,7 @@ void PdfContent::ShowGlyphs(const RealizedFont& font, COLORREF color, const cair
     if (i == 0) {
       // A TrueType face without a bold of its own is made bold by stroking its outlines too;
       // Type 3 outlines are emboldened in the font itself.
-      const int mode = code.wide && font.SyntheticBold() ? 2 : 0;
+      const int mode = code.truetype && font.SyntheticBold() ? 2 : 0;
       if (mode == 2) {
         SetStroke(color);
         SetLineWidth(d * kBoldStroke);

@@ -12,7 +12,8 @@ namespace {
 // Output reaches the sink in blocks of this size or more.
 constexpr std::size_t kBlock = 16 * 1024;
 
-// zlib's usual level: its quickest makes a file a seventh larger for little time saved.
+// zlib's usual level: its quickest makes a 200-page file an eighth larger, which a print
+// server's disk and network pay for longer than the processor time it saves here.
 constexpr int kCompression = Z_DEFAULT_COMPRESSION;
 
 }  // namespace

@@ -18,8 +18,9 @@ namespace {
 
 // Glyph space of every font written here: 1000 units an em.
 constexpr double kGlyphUnits = 1000;
-// A Type 3 font holds at most this many glyphs (its codes are single bytes).
-constexpr std::uint32_t kType3Glyphs = 256;
+// Glyph codes are single bytes, half the bytes of a page's text: a font resource stands for
+// 256 glyphs of a face, and a face of more has a resource for each 256.
+constexpr std::uint32_t kSliceGlyphs = 256;
 
 std::string Ref(int object) { return std::to_string(object) + " 0 R"; }
 
@@ -51,16 +52,18 @@ std::string SubsetTag(const std::string& name, const std::vector<std::uint32_t>&
   return tag;
 }
 
-// The map from codes to the characters they stand for, as a PDF text extractor reads it.
+// The map from the one-byte codes of `count` glyphs from `first` on to the characters they
+// stand for, as a PDF text extractor reads it.
 std::string ToUnicodeMap(const std::vector<char32_t>& unicode, std::uint32_t first,
-                         std::uint32_t count, int code_digits) {
+                         std::uint32_t count) {
+  constexpr int code_digits = 2;
   std::string entries;
   int in_block = 0;
   std::string map =
       "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n";
-  map += code_digits == 4 ? "<0000> <FFFF>\n" : "<00> <FF>\n";
+  map += "<00> <FF>\n";
   map += "endcodespacerange\n";
   const auto flush = [&] {
     if (in_block == 0) return;
@@ -166,7 +169,7 @@ struct PdfFonts::Face {
   std::vector<std::uint32_t> glyphs;     // new number → original glyph
   std::vector<char32_t> unicode;         // new number → the character it was drawn for
   std::vector<double> advances;          // new number → advance in glyph space units
-  std::vector<int> resources;            // TrueType: one; Type 3: one per 256 glyphs
+  std::vector<int> resources;            // one per 256 glyphs
 };
 
 PdfFonts::PdfFonts() = default;
@@ -190,7 +193,6 @@ PdfFonts::Face& PdfFonts::FaceOf(const RealizedFont& font) {
     face->units_per_em = ft->units_per_EM > 0 ? ft->units_per_EM : 1000;
     face->numbering.assign(static_cast<std::size_t>(std::max<FT_Long>(1, ft->num_glyphs)), 0);
   });
-  if (face->truetype) face->resources.push_back(++resource_count_);
   faces_.push_back(std::move(face));
   return *(last_ = faces_.back().get());
 }
@@ -200,8 +202,7 @@ PdfFonts::Code PdfFonts::Encode(Face& face, std::uint32_t glyph, char32_t unicod
   const std::uint32_t number = face.numbering[glyph];
   if (number == 0) return Add(face, glyph, unicode);
   const std::uint32_t index = number - 1;
-  if (face.truetype) return {face.resources[0], index, true, face.advances[index] / kGlyphUnits};
-  return {face.resources[index / kType3Glyphs], index % kType3Glyphs, false,
+  return {face.resources[index / kSliceGlyphs], index % kSliceGlyphs, face.truetype,
           face.advances[index] / kGlyphUnits};
 }
 
@@ -220,10 +221,8 @@ PdfFonts::Code PdfFonts::Add(Face& face, std::uint32_t glyph, char32_t unicode) 
   // Rounded as written in the font's widths, so that a reader's pen lands where ours does.
   face.advances.push_back(std::round(double(advance) * kGlyphUnits / face.units_per_em * 1e4) /
                           1e4);
-  if (!face.truetype) {
-    while (face.resources.size() <= index / kType3Glyphs)
-      face.resources.push_back(++resource_count_);
-  }
+  while (face.resources.size() <= index / kSliceGlyphs)
+    face.resources.push_back(++resource_count_);
   return Encode(face, glyph, unicode);
 }
 
@@ -265,8 +264,8 @@ void AppendNumbers(std::string& out, std::initializer_list<double> values) {
   out.back() = ']';
 }
 
-void WriteTrueType(PdfFile& file, std::string& resource_entries, int resource,
-                   const FaceFacts& facts, std::string program,
+void WriteTrueType(PdfFile& file, std::string& resource_entries,
+                   const std::vector<int>& resources, const FaceFacts& facts, std::string program,
                    const std::vector<std::uint32_t>& glyphs, const std::vector<char32_t>& unicode,
                    const std::vector<double>& advances) {
   const std::string base = SubsetTag(facts.name, glyphs) + "+" + facts.name;
@@ -305,14 +304,36 @@ void WriteTrueType(PdfFile& file, std::string& resource_entries, int resource,
                                  "/Supplement 0 >> /FontDescriptor " +
                                  Ref(descriptor_object) + " /W " + widths +
                                  " /CIDToGIDMap /Identity >>");
-  const int to_unicode = file.Reserve();
-  file.WriteStream(to_unicode, "",
-                   ToUnicodeMap(unicode, 0, static_cast<std::uint32_t>(advances.size()), 4));
-  const int font = file.Reserve();
-  file.WriteObject(font, "<< /Type /Font /Subtype /Type0 /BaseFont /" + base +
-                             " /Encoding /Identity-H /DescendantFonts [" + Ref(cid_font) +
-                             "] /ToUnicode " + Ref(to_unicode) + " >>");
-  resource_entries += "/F" + std::to_string(resource) + " " + Ref(font) + " ";
+  // Each 256 glyphs are a font of their own, whose one-byte codes an embedded CMap maps onto
+  // the glyphs' numbers (CIDs, which are the subset's glyph numbers).
+  for (std::size_t slice = 0; slice < resources.size(); ++slice) {
+    const auto first = static_cast<std::uint32_t>(slice * kSliceGlyphs);
+    const auto count =
+        static_cast<std::uint32_t>(std::min<std::size_t>(kSliceGlyphs, advances.size() - first));
+    const std::string cmap_name = "WydrukiSlice" + std::to_string(slice);
+    std::string cmap =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n"
+        "/CMapName /" +
+        cmap_name + " def\n/CMapType 1 def\n1 begincodespacerange\n<00> <FF>\n"
+                    "endcodespacerange\n1 begincidrange\n<00> <";
+    AppendHex(cmap, count - 1, 2);
+    cmap += "> " + std::to_string(first) +
+            "\nendcidrange\nendcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    const int encoding = file.Reserve();
+    file.WriteStream(encoding,
+                     "/Type /CMap /CMapName /" + cmap_name +
+                         " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
+                         "/Supplement 0 >>",
+                     cmap);
+    const int to_unicode = file.Reserve();
+    file.WriteStream(to_unicode, "", ToUnicodeMap(unicode, first, count));
+    const int font = file.Reserve();
+    file.WriteObject(font, "<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding " +
+                               Ref(encoding) + " /DescendantFonts [" + Ref(cid_font) +
+                               "] /ToUnicode " + Ref(to_unicode) + " >>");
+    resource_entries += "/F" + std::to_string(resources[slice]) + " " + Ref(font) + " ";
+  }
 }
 
 }  // namespace
@@ -337,7 +358,7 @@ void PdfFonts::Write(PdfFile& file, int resources) {
         };
         program = SubsetTrueType(read, glyphs);
       });
-      WriteTrueType(file, entries, face.resources[0], facts, std::move(program), face.glyphs,
+      WriteTrueType(file, entries, face.resources, facts, std::move(program), face.glyphs,
                     face.unicode, face.advances);
       continue;
     }
@@ -371,8 +392,8 @@ void PdfFonts::Write(PdfFile& file, int resources) {
       }
     });
     for (std::size_t slice = 0; slice < face.resources.size(); ++slice) {
-      const std::size_t first = slice * kType3Glyphs;
-      const std::size_t count = std::min<std::size_t>(kType3Glyphs, face.glyphs.size() - first);
+      const std::size_t first = slice * kSliceGlyphs;
+      const std::size_t count = std::min<std::size_t>(kSliceGlyphs, face.glyphs.size() - first);
       std::string procs = "<< ", differences = "[0", widths = "[";
       for (std::size_t i = 0; i < count; ++i) {
         const int proc = file.Reserve();
@@ -389,7 +410,7 @@ void PdfFonts::Write(PdfFile& file, int resources) {
       const int to_unicode = file.Reserve();
       file.WriteStream(to_unicode, "",
                        ToUnicodeMap(face.unicode, static_cast<std::uint32_t>(first),
-                                    static_cast<std::uint32_t>(count), 2));
+                                    static_cast<std::uint32_t>(count)));
       std::string font = "<< /Type /Font /Subtype /Type3 /Name /" + facts.name + " /FontBBox ";
       AppendNumbers(font, {bbox[0], bbox[1], bbox[2], bbox[3]});
       font += " /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs " + procs +

@@ -25,8 +25,8 @@ class PdfFonts {
   // How a glyph is written in a page's text.
   struct Code {
     int resource;        // the font's name in the page resources is /F<resource>
-    std::uint32_t code;  // one byte, or two (big-endian) when `wide`
-    bool wide;
+    std::uint32_t code;  // one byte
+    bool truetype;       // a TrueType font, which a synthetic bold strokes as well as fills
     double advance;  // in text space units of a font size of 1
   };
   // A face as the document embeds it; what `Encode` codes the glyphs of.
