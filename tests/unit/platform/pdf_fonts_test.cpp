@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,47 @@ TEST_F(PdfFontsTest, EmbeddedFacesDrawWhatTheInstalledFacesDrawAndKeepTheText) {
     EXPECT_NE(text.find("ĄĆĘŁŃÓŚŹŻ ząb@&Wg"), std::string::npos) << text;
     const std::string fonts = Run("pdffonts '" + dir_.Path(ours + ".pdf") + "'");
     EXPECT_NE(fonts.find(pdf_font_type), std::string::npos) << fonts;
+  }
+}
+
+// Three code pages of one face use more glyphs than one font of single-byte codes holds: the
+// face is split over several fonts, and a line switches between them mid-run.
+TEST_F(PdfFontsTest, AFaceOfMoreThan256GlyphsIsSplitAndEveryLetterReadsBack) {
+  for (const char* face_name : {"DejaVu Sans Mono", "Nimbus Mono PS"}) {
+    SCOPED_TRACE(face_name);
+    HDC dc = Printer();
+    const std::string document = std::string("many ") + face_name;
+    DOCINFOA info{};
+    info.cbSize = sizeof info;
+    info.lpszDocName = document.c_str();
+    ASSERT_GT(StartDocA(dc, &info), 0);
+    ASSERT_GT(StartPage(dc), 0);
+    SetBkMode(dc, TRANSPARENT);
+    std::string all;
+    for (int byte = 0x21; byte <= 0xFF; ++byte) all += static_cast<char>(byte);
+    int y = 100;
+    for (const BYTE charset :
+         {BYTE(EASTEUROPE_CHARSET), BYTE(RUSSIAN_CHARSET), BYTE(ANSI_CHARSET)}) {
+      const LOGFONTA logfont = MakeFont(face_name, -40, 0, charset);
+      HFONT font = CreateFontIndirectA(&logfont);
+      HGDIOBJ old = SelectObject(dc, font);
+      for (std::size_t at = 0; at < all.size(); at += 60, y += 60)
+        ASSERT_TRUE(TextOutA(dc, 100, y, all.data() + at,
+                             static_cast<int>(std::min<std::size_t>(60, all.size() - at))));
+      SelectObject(dc, old);
+      DeleteObject(font);
+    }
+    ASSERT_GT(EndDoc(dc), 0);
+    DeleteDC(dc);
+
+    const std::string text = Run("pdftotext '" + dir_.Path(document + ".pdf") + "' -");
+    // Runs of each code page's upper half, in its own order.
+    for (const char* letters : {"ŔÁÂĂÄĹĆÇČÉĘË", "ąş»Ľ˝ľż", "АБВГДЕЖЗИЙ", "эюя", "ÀÁÂÃÄÅÆÇ", "þÿ"})
+      EXPECT_NE(text.find(letters), std::string::npos) << letters << "\n" << text;
+    std::istringstream fonts(Run("pdffonts '" + dir_.Path(document + ".pdf") + "'"));
+    int listed = 0;
+    for (std::string line; std::getline(fonts, line);) listed += line.find(" yes ") != line.npos;
+    EXPECT_GE(listed, 2) << "one face, more than one font";
   }
 }
 
