@@ -52,6 +52,31 @@ Raster Rasterize(const std::string& pdf) {
   return raster;
 }
 
+// Every entry of the file's cross-reference table points at its object, and the table is where
+// the trailer says: a reader that trusts the table (a printer's own PDF interpreter) finds
+// every object, where poppler would quietly rebuild a broken table.
+void ExpectCrossReferencesHold(const std::string& pdf) {
+  const auto startxref = pdf.rfind("startxref\n");
+  ASSERT_NE(startxref, std::string::npos);
+  const std::size_t table = std::stoul(pdf.substr(startxref + 10));
+  ASSERT_EQ(pdf.compare(table, 5, "xref\n"), 0);
+  std::istringstream in(pdf.substr(table + 5));
+  int first = -1, count = -1;
+  ASSERT_TRUE(in >> first >> count);
+  ASSERT_EQ(first, 0);
+  ASSERT_GT(count, 1);
+  for (int object = 0; object < count; ++object) {
+    std::string offset, generation, kind;
+    ASSERT_TRUE(in >> offset >> generation >> kind);
+    ASSERT_EQ(offset.size(), 10u);
+    if (object == 0) continue;
+    EXPECT_EQ(kind, "n");
+    const std::string header = std::to_string(object) + " 0 obj\n";
+    EXPECT_EQ(pdf.compare(std::stoul(offset), header.size(), header), 0) << "object " << object;
+  }
+  EXPECT_NE(pdf.find("/Size " + std::to_string(count) + " "), std::string::npos);
+}
+
 class PdfFontsTest : public GdiTest {};
 
 TEST_F(PdfFontsTest, EmbeddedFacesDrawWhatTheInstalledFacesDrawAndKeepTheText) {
@@ -135,6 +160,7 @@ TEST_F(PdfFontsTest, EmbeddedFacesDrawWhatTheInstalledFacesDrawAndKeepTheText) {
     EXPECT_GT(inked, 3000u) << "the reference shows the glyphs";
     EXPECT_LT(differing, inked / 50) << differing << " of " << inked;
 
+    ExpectCrossReferencesHold(dir_.Read(ours + ".pdf"));
     const std::string text = Run("pdftotext '" + dir_.Path(ours + ".pdf") + "' -");
     EXPECT_NE(text.find("ĄĆĘŁŃÓŚŹŻ ząb@&Wg"), std::string::npos) << text;
     const std::string fonts = Run("pdffonts '" + dir_.Path(ours + ".pdf") + "'");
@@ -172,6 +198,7 @@ TEST_F(PdfFontsTest, AFaceOfMoreThan256GlyphsIsSplitAndEveryLetterReadsBack) {
     ASSERT_GT(EndDoc(dc), 0);
     DeleteDC(dc);
 
+    ExpectCrossReferencesHold(dir_.Read(document + ".pdf"));
     const std::string text = Run("pdftotext '" + dir_.Path(document + ".pdf") + "' -");
     // Runs of each code page's upper half, in its own order.
     for (const char* letters : {"ŔÁÂĂÄĹĆÇČÉĘË", "ąş»Ľ˝ľż", "АБВГДЕЖЗИЙ", "эюя", "ÀÁÂÃÄÅÆÇ", "þÿ"})
