@@ -22,7 +22,8 @@ started_bus=
 cleanup() {
   [ -n "${printer_pid:-}" ] && kill "$printer_pid" 2>/dev/null
   ip netns exec "$netns" avahi-daemon --kill 2>/dev/null
-  [ -n "$started_bus" ] && kill "$started_bus" 2>/dev/null
+  [ -n "$started_bus" ] && kill "$started_bus" 2>/dev/null &&
+    rm -f /run/dbus/system_bus_socket /run/dbus/pid
   ip netns delete "$netns" 2>/dev/null
   rm -rf "${spool:-}"
 }
@@ -36,8 +37,12 @@ for link in wyd0 wyd1; do ip netns exec "$netns" ip link set "$link" multicast o
 ip netns exec "$netns" ip addr add 10.77.0.1/24 dev wyd0
 ip netns exec "$netns" ip addr add 10.77.0.2/24 dev wyd1
 
-if [ ! -S /run/dbus/system_bus_socket ]; then
+# A bus that answers is used; one that has ended leaves its socket and pid file behind, which
+# would keep a new one from starting.
+if ! dbus-send --system --dest=org.freedesktop.DBus --type=method_call --print-reply \
+    /org/freedesktop/DBus org.freedesktop.DBus.GetId >/dev/null 2>&1; then
   mkdir -p /run/dbus
+  rm -f /run/dbus/system_bus_socket /run/dbus/pid
   dbus-daemon --system --fork --print-pid >/tmp/wydruki-dbus.pid || skip "no system bus"
   started_bus=$(cat /tmp/wydruki-dbus.pid)
 fi
