@@ -19,12 +19,12 @@
 
 namespace wydruki::platform {
 
-// FreeType faces stay open for the life of the process: cairo's font faces refer to them, and
-// the set of installed font files is small. A file is opened once to be measured here, under
-// the store's lock, and, when it is first drawn, a second face is made for cairo alone: a FreeType
-// face serves one thread at a time, and cairo may draw a printer page on its writer thread while a
-// font is being realized for the next one. Listing the installed faces measures them all but draws
-// none, so the second face is not made for them.
+// FreeType faces stay open for the life of the process: cairo's font faces and printer
+// documents refer to them, and the set of installed font files is small. A file is opened once
+// to be measured here, and read by documents embedding it, under the store's lock; when a
+// window first draws with it, a second face is made for cairo alone, which uses it outside that
+// lock: a FreeType face serves one thread at a time. Listing the installed faces measures them
+// all but draws none, so the second face is not made for them.
 struct LoadedFace {
   std::string file;
   long index = 0;

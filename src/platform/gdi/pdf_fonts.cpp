@@ -112,21 +112,19 @@ class OutlinePath {
     AppendPdfNumber(out_, y * scale_);
     out_ += ' ';
   }
-  static int MoveTo(const FT_Vector* to, void* self) {
-    auto* path = static_cast<OutlinePath*>(self);
-    path->Point(double(to->x), double(to->y));
-    path->out_ += "m\n";
-    path->x_ = double(to->x);
-    path->y_ = double(to->y);
+  // Ends a segment at `to` with the operator `op`; `to` is the next segment's start.
+  int EndAt(double x, double y, const char* op) {
+    Point(x, y);
+    out_ += op;
+    x_ = x;
+    y_ = y;
     return 0;
   }
+  static int MoveTo(const FT_Vector* to, void* self) {
+    return static_cast<OutlinePath*>(self)->EndAt(double(to->x), double(to->y), "m\n");
+  }
   static int LineTo(const FT_Vector* to, void* self) {
-    auto* path = static_cast<OutlinePath*>(self);
-    path->Point(double(to->x), double(to->y));
-    path->out_ += "l\n";
-    path->x_ = double(to->x);
-    path->y_ = double(to->y);
-    return 0;
+    return static_cast<OutlinePath*>(self)->EndAt(double(to->x), double(to->y), "l\n");
   }
   // A quadratic curve is the cubic whose controls lie two thirds of the way to its one.
   static int ConicTo(const FT_Vector* control, const FT_Vector* to, void* self) {
@@ -135,22 +133,14 @@ class OutlinePath {
     const double tx = double(to->x), ty = double(to->y);
     path->Point(path->x_ + 2.0 / 3 * (cx - path->x_), path->y_ + 2.0 / 3 * (cy - path->y_));
     path->Point(tx + 2.0 / 3 * (cx - tx), ty + 2.0 / 3 * (cy - ty));
-    path->Point(tx, ty);
-    path->out_ += "c\n";
-    path->x_ = tx;
-    path->y_ = ty;
-    return 0;
+    return path->EndAt(tx, ty, "c\n");
   }
   static int CubicTo(const FT_Vector* first, const FT_Vector* second, const FT_Vector* to,
                      void* self) {
     auto* path = static_cast<OutlinePath*>(self);
     path->Point(double(first->x), double(first->y));
     path->Point(double(second->x), double(second->y));
-    path->Point(double(to->x), double(to->y));
-    path->out_ += "c\n";
-    path->x_ = double(to->x);
-    path->y_ = double(to->y);
-    return 0;
+    return path->EndAt(double(to->x), double(to->y), "c\n");
   }
 
   double scale_;
@@ -221,8 +211,7 @@ PdfFonts::Code PdfFonts::Add(Face& face, std::uint32_t glyph, char32_t unicode) 
   // Rounded as written in the font's widths, so that a reader's pen lands where ours does.
   face.advances.push_back(std::round(double(advance) * kGlyphUnits / face.units_per_em * 1e4) /
                           1e4);
-  while (face.resources.size() <= index / kSliceGlyphs)
-    face.resources.push_back(++resource_count_);
+  while (face.resources.size() <= index / kSliceGlyphs) face.resources.push_back(++resource_count_);
   return Encode(face, glyph, unicode);
 }
 
@@ -264,11 +253,32 @@ void AppendNumbers(std::string& out, std::initializer_list<double> values) {
   out.back() = ']';
 }
 
-void WriteTrueType(PdfFile& file, std::string& resource_entries,
-                   const std::vector<int>& resources, const FaceFacts& facts, std::string program,
-                   const std::vector<std::uint32_t>& glyphs, const std::vector<char32_t>& unicode,
-                   const std::vector<double>& advances) {
-  const std::string base = SubsetTag(facts.name, glyphs) + "+" + facts.name;
+// The glyphs [first, first + count) of `face` that one of its fonts holds.
+struct Slice {
+  std::uint32_t first;
+  std::uint32_t count;
+};
+Slice SliceOf(const PdfFonts::Face& face, std::size_t slice) {
+  const auto first = static_cast<std::uint32_t>(slice * kSliceGlyphs);
+  return {first, static_cast<std::uint32_t>(
+                     std::min<std::size_t>(kSliceGlyphs, face.glyphs.size() - first))};
+}
+
+void WriteTrueType(PdfFile& file, std::string& resource_entries, const PdfFonts::Face& face) {
+  FaceFacts facts;
+  std::vector<std::uint32_t> glyphs = face.glyphs;  // the components are added to it
+  std::string program;
+  UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
+    facts = FactsOf(ft, face.units_per_em);
+    const FontTableReader read = [ft](std::uint32_t tag, std::string& table) {
+      FT_ULong length = 0;
+      if (FT_Load_Sfnt_Table(ft, tag, 0, nullptr, &length) != 0) return false;
+      table.resize(length);
+      return FT_Load_Sfnt_Table(ft, tag, 0, reinterpret_cast<FT_Byte*>(table.data()), &length) == 0;
+    };
+    program = SubsetTrueType(read, glyphs);
+  });
+  const std::string base = SubsetTag(facts.name, face.glyphs) + "+" + facts.name;
   std::string descriptor = "<< /Type /FontDescriptor /FontName /" + base;
   descriptor += " /Flags " + std::to_string(4 | (facts.fixed_pitch ? 1 : 0)) + " /FontBBox ";
   AppendNumbers(descriptor, {facts.bbox[0], facts.bbox[1], facts.bbox[2], facts.bbox[3]});
@@ -293,7 +303,7 @@ void WriteTrueType(PdfFile& file, std::string& resource_entries,
   file.WriteObject(descriptor_object, descriptor);
 
   std::string widths = "[0 [";
-  for (const double advance : advances) {
+  for (const double advance : face.advances) {
     AppendPdfNumber(widths, advance);
     widths += ' ';
   }
@@ -306,17 +316,16 @@ void WriteTrueType(PdfFile& file, std::string& resource_entries,
                                  " /CIDToGIDMap /Identity >>");
   // Each 256 glyphs are a font of their own, whose one-byte codes an embedded CMap maps onto
   // the glyphs' numbers (CIDs, which are the subset's glyph numbers).
-  for (std::size_t slice = 0; slice < resources.size(); ++slice) {
-    const auto first = static_cast<std::uint32_t>(slice * kSliceGlyphs);
-    const auto count =
-        static_cast<std::uint32_t>(std::min<std::size_t>(kSliceGlyphs, advances.size() - first));
+  for (std::size_t slice = 0; slice < face.resources.size(); ++slice) {
+    const auto [first, count] = SliceOf(face, slice);
     const std::string cmap_name = "WydrukiSlice" + std::to_string(slice);
     std::string cmap =
         "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
         "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> def\n"
         "/CMapName /" +
-        cmap_name + " def\n/CMapType 1 def\n1 begincodespacerange\n<00> <FF>\n"
-                    "endcodespacerange\n1 begincidrange\n<00> <";
+        cmap_name +
+        " def\n/CMapType 1 def\n1 begincodespacerange\n<00> <FF>\n"
+        "endcodespacerange\n1 begincidrange\n<00> <";
     AppendHex(cmap, count - 1, 2);
     cmap += "> " + std::to_string(first) +
             "\nendcidrange\nendcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
@@ -327,12 +336,72 @@ void WriteTrueType(PdfFile& file, std::string& resource_entries,
                          "/Supplement 0 >>",
                      cmap);
     const int to_unicode = file.Reserve();
-    file.WriteStream(to_unicode, "", ToUnicodeMap(unicode, first, count));
+    file.WriteStream(to_unicode, "", ToUnicodeMap(face.unicode, first, count));
     const int font = file.Reserve();
     file.WriteObject(font, "<< /Type /Font /Subtype /Type0 /BaseFont /" + base + " /Encoding " +
                                Ref(encoding) + " /DescendantFonts [" + Ref(cid_font) +
                                "] /ToUnicode " + Ref(to_unicode) + " >>");
-    resource_entries += "/F" + std::to_string(resources[slice]) + " " + Ref(font) + " ";
+    resource_entries += "/F" + std::to_string(face.resources[slice]) + " " + Ref(font) + " ";
+  }
+}
+
+void WriteType3(PdfFile& file, std::string& resource_entries, const PdfFonts::Face& face) {
+  FaceFacts facts;
+  // Each glyph a procedure drawing its outline.
+  std::vector<std::string> procedures(face.glyphs.size());
+  double bbox[4] = {0, 0, 0, 0};
+  UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
+    facts = FactsOf(ft, face.units_per_em);
+    const double scale = kGlyphUnits / face.units_per_em;
+    for (std::size_t i = 0; i < face.glyphs.size(); ++i) {
+      std::string& proc = procedures[i];
+      AppendPdfNumber(proc, face.advances[i]);
+      proc += " 0 d0\n";
+      if (FT_Load_Glyph(ft, face.glyphs[i],
+                        FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+          ft->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+        continue;
+      FT_Outline& outline = ft->glyph->outline;
+      if (face.bold) {
+        const FT_Pos strength = static_cast<FT_Pos>(face.units_per_em / 32);
+        FT_Outline_EmboldenXY(&outline, strength, strength);
+      }
+      FT_BBox box{};
+      FT_Outline_Get_CBox(&outline, &box);
+      bbox[0] = std::min(bbox[0], box.xMin * scale);
+      bbox[1] = std::min(bbox[1], box.yMin * scale);
+      bbox[2] = std::max(bbox[2], box.xMax * scale);
+      bbox[3] = std::max(bbox[3], box.yMax * scale);
+      OutlinePath(scale, proc).Decompose(outline);
+      proc += "f\n";
+    }
+  });
+  for (std::size_t slice = 0; slice < face.resources.size(); ++slice) {
+    const auto [first, count] = SliceOf(face, slice);
+    std::string procs = "<< ", differences = "[0", widths = "[";
+    for (std::size_t i = 0; i < count; ++i) {
+      const int proc = file.Reserve();
+      file.WriteStream(proc, "", procedures[first + i]);
+      const std::string name = "g" + std::to_string(i);
+      procs += "/" + name + " " + Ref(proc) + " ";
+      differences += " /" + name;
+      AppendPdfNumber(widths, face.advances[first + i]);
+      widths += ' ';
+    }
+    procs += ">>";
+    differences += "]";
+    widths += "]";
+    const int to_unicode = file.Reserve();
+    file.WriteStream(to_unicode, "", ToUnicodeMap(face.unicode, first, count));
+    std::string font = "<< /Type /Font /Subtype /Type3 /Name /" + facts.name + " /FontBBox ";
+    AppendNumbers(font, {bbox[0], bbox[1], bbox[2], bbox[3]});
+    font += " /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs " + procs +
+            " /Encoding << /Type /Encoding /Differences " + differences +
+            " >> /FirstChar 0 /LastChar " + std::to_string(count - 1) + " /Widths " + widths +
+            " /ToUnicode " + Ref(to_unicode) + " /Resources << >> >>";
+    const int font_object = file.Reserve();
+    file.WriteObject(font_object, font);
+    resource_entries += "/F" + std::to_string(face.resources[slice]) + " " + Ref(font_object) + " ";
   }
 }
 
@@ -340,87 +409,12 @@ void WriteTrueType(PdfFile& file, std::string& resource_entries,
 
 void PdfFonts::Write(PdfFile& file, int resources) {
   std::string entries;
-  for (const auto& face_ptr : faces_) {
-    Face& face = *face_ptr;
-    if (face.glyphs.empty()) continue;
-    FaceFacts facts;
-    if (face.truetype) {
-      std::vector<std::uint32_t> glyphs = face.glyphs;
-      std::string program;
-      UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
-        facts = FactsOf(ft, face.units_per_em);
-        const FontTableReader read = [ft](std::uint32_t tag, std::string& table) {
-          FT_ULong length = 0;
-          if (FT_Load_Sfnt_Table(ft, tag, 0, nullptr, &length) != 0) return false;
-          table.resize(length);
-          return FT_Load_Sfnt_Table(ft, tag, 0, reinterpret_cast<FT_Byte*>(table.data()),
-                                    &length) == 0;
-        };
-        program = SubsetTrueType(read, glyphs);
-      });
-      WriteTrueType(file, entries, face.resources, facts, std::move(program), face.glyphs,
-                    face.unicode, face.advances);
-      continue;
-    }
-    // Type 3: each glyph a procedure drawing its outline.
-    std::vector<std::string> procedures(face.glyphs.size());
-    double bbox[4] = {0, 0, 0, 0};
-    UseFreeTypeFace(*face.loaded, [&](FT_Face ft) {
-      facts = FactsOf(ft, face.units_per_em);
-      const double scale = kGlyphUnits / face.units_per_em;
-      for (std::size_t i = 0; i < face.glyphs.size(); ++i) {
-        std::string& proc = procedures[i];
-        AppendPdfNumber(proc, face.advances[i]);
-        proc += " 0 d0\n";
-        if (FT_Load_Glyph(ft, face.glyphs[i],
-                          FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-            ft->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
-          continue;
-        FT_Outline& outline = ft->glyph->outline;
-        if (face.bold) {
-          const FT_Pos strength = static_cast<FT_Pos>(face.units_per_em / 32);
-          FT_Outline_EmboldenXY(&outline, strength, strength);
-        }
-        FT_BBox box{};
-        FT_Outline_Get_CBox(&outline, &box);
-        bbox[0] = std::min(bbox[0], box.xMin * scale);
-        bbox[1] = std::min(bbox[1], box.yMin * scale);
-        bbox[2] = std::max(bbox[2], box.xMax * scale);
-        bbox[3] = std::max(bbox[3], box.yMax * scale);
-        OutlinePath(scale, proc).Decompose(outline);
-        proc += "f\n";
-      }
-    });
-    for (std::size_t slice = 0; slice < face.resources.size(); ++slice) {
-      const std::size_t first = slice * kSliceGlyphs;
-      const std::size_t count = std::min<std::size_t>(kSliceGlyphs, face.glyphs.size() - first);
-      std::string procs = "<< ", differences = "[0", widths = "[";
-      for (std::size_t i = 0; i < count; ++i) {
-        const int proc = file.Reserve();
-        file.WriteStream(proc, "", procedures[first + i]);
-        const std::string name = "g" + std::to_string(i);
-        procs += "/" + name + " " + Ref(proc) + " ";
-        differences += " /" + name;
-        AppendPdfNumber(widths, face.advances[first + i]);
-        widths += ' ';
-      }
-      procs += ">>";
-      differences += "]";
-      widths += "]";
-      const int to_unicode = file.Reserve();
-      file.WriteStream(to_unicode, "",
-                       ToUnicodeMap(face.unicode, static_cast<std::uint32_t>(first),
-                                    static_cast<std::uint32_t>(count)));
-      std::string font = "<< /Type /Font /Subtype /Type3 /Name /" + facts.name + " /FontBBox ";
-      AppendNumbers(font, {bbox[0], bbox[1], bbox[2], bbox[3]});
-      font += " /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs " + procs +
-              " /Encoding << /Type /Encoding /Differences " + differences +
-              " >> /FirstChar 0 /LastChar " + std::to_string(count - 1) + " /Widths " + widths +
-              " /ToUnicode " + Ref(to_unicode) + " /Resources << >> >>";
-      const int font_object = file.Reserve();
-      file.WriteObject(font_object, font);
-      entries += "/F" + std::to_string(face.resources[slice]) + " " + Ref(font_object) + " ";
-    }
+  for (const auto& face : faces_) {
+    if (face->glyphs.empty()) continue;
+    if (face->truetype)
+      WriteTrueType(file, entries, *face);
+    else
+      WriteType3(file, entries, *face);
   }
   file.WriteObject(resources, "<< /Font << " + entries + ">> >>");
 }

@@ -43,13 +43,6 @@ class GdiDocumentTest : public GdiTest {
       names.push_back(entry.path().filename().string());
     return names;
   }
-
-  static DOCINFOA Doc(const char* name) {
-    DOCINFOA info{};
-    info.cbSize = sizeof info;
-    info.lpszDocName = name;
-    return info;
-  }
 };
 
 TEST_F(GdiDocumentTest, TraceFileRecordsEveryEventOnItsOwnLine) {

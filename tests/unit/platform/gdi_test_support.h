@@ -24,6 +24,13 @@ class GdiTest : public ::testing::Test {
     return CreateDCA(nullptr, name, nullptr, mode);
   }
 
+  static DOCINFOA Doc(const char* name) {
+    DOCINFOA info{};
+    info.cbSize = sizeof info;
+    info.lpszDocName = name;
+    return info;
+  }
+
   // Runs a command and returns what it printed.
   static std::string Run(const std::string& command) {
     std::string out;

@@ -98,10 +98,8 @@ TEST_F(PdfFontsTest, EmbeddedFacesDrawWhatTheInstalledFacesDrawAndKeepTheText) {
     const double height = GetDeviceCaps(dc, PHYSICALHEIGHT) * y_points;
     const double offset_x = GetDeviceCaps(dc, PHYSICALOFFSETX);
     const double offset_y = GetDeviceCaps(dc, PHYSICALOFFSETY);
-    DOCINFOA info{};
-    info.cbSize = sizeof info;
     const std::string ours = std::string("ours ") + face_name;
-    info.lpszDocName = ours.c_str();
+    const DOCINFOA info = Doc(ours.c_str());
     ASSERT_GT(StartDocA(dc, &info), 0);
     ASSERT_GT(StartPage(dc), 0);
     ASSERT_TRUE(TextOutA(dc, 100, 400, kSample.data(), static_cast<int>(kSample.size())));
@@ -175,9 +173,7 @@ TEST_F(PdfFontsTest, AFaceOfMoreThan256GlyphsIsSplitAndEveryLetterReadsBack) {
     SCOPED_TRACE(face_name);
     HDC dc = Printer();
     const std::string document = std::string("many ") + face_name;
-    DOCINFOA info{};
-    info.cbSize = sizeof info;
-    info.lpszDocName = document.c_str();
+    const DOCINFOA info = Doc(document.c_str());
     ASSERT_GT(StartDocA(dc, &info), 0);
     ASSERT_GT(StartPage(dc), 0);
     SetBkMode(dc, TRANSPARENT);
